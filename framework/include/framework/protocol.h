@@ -1,0 +1,195 @@
+// The host's protocol framework: the base classes a protocol plug-in derives
+// from, the run-time class records through which the host creates protocols
+// by name, the worker-thread management and the notifications back to the
+// host. This is our stand-in for the host toolbox library; cmmhost and the
+// tests play the host.
+#pragma once
+
+#include "framework/types.h"
+
+#include <atomic>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+class CObject;
+
+// MFC-style run-time class record, as dynamic creation lays it down.
+struct CRuntimeClass {
+    const char* m_lpszClassName;
+    int m_nObjectSize;
+    unsigned m_wSchema;
+    CObject* (*m_pfnCreateObject)();
+    CRuntimeClass* (*m_pfnGetBaseClass)();
+    CRuntimeClass* m_pNextClass;
+    const void* m_pClassInit;
+
+    CObject* CreateObject() const;  // nullptr when the class is not creatable
+    bool IsDerivedFrom(const CRuntimeClass* base) const;
+};
+
+class CObject {
+public:
+    virtual CRuntimeClass* GetRuntimeClass() const;
+    virtual ~CObject();
+    virtual void Serialize();
+    virtual void AssertValid() const;
+    virtual void Dump() const;
+    static CRuntimeClass* GetThisClass();
+};
+
+struct CMMPoint {
+    double x = 0.0;
+    double y = 0.0;
+    double z = 0.0;
+};
+
+// What SendMessageToClient hands the host: the message type and a snapshot of
+// the three host points taken while the message is sent.
+struct ClientMessage {
+    int type;  // 2: m_position and m_secondPoint set; 1: m_reportedPoint set
+    CMMPoint position;
+    CMMPoint secondPoint;
+    CMMPoint reportedPoint;
+};
+using ClientCallback = std::function<void(const ClientMessage&)>;
+
+class _CMMProtocol : public CObject {
+public:
+    _CMMProtocol();
+    ~_CMMProtocol() override;
+    CRuntimeClass* GetRuntimeClass() const override;
+    static CRuntimeClass* GetThisClass();
+
+    // Virtual operations, in the host's order.
+    virtual BOOL IsSecondPointProvided();
+    virtual void OnStartTransaction();
+    virtual void OnStopTransaction();
+    virtual HWND LocateApplicationWindow();
+    virtual BOOL Initialize();
+    virtual BOOL ReadSettings(HKEY key);
+    virtual BOOL WriteSettings(HKEY key);
+    virtual BOOL Connect();
+    virtual BOOL Disconnect();
+    virtual BOOL IsConnected();
+    virtual std::string GetControllerName();
+    virtual std::string GetProtocolName();
+    virtual BOOL Reset();
+    virtual BOOL Configure();
+    virtual BOOL StartTracking();
+    virtual BOOL EndTracking();
+    virtual BOOL IsTrackingSupported();
+    virtual void OutputSpeakerSound(int sound);
+    virtual BOOL CanHandleProbe();
+    virtual BOOL IsRigidProbe();
+    virtual BOOL GetProbeInfo(std::string& info);
+    virtual double GetProbeDiameter();
+    virtual int GetProbeID();
+    virtual BOOL OpenProbeDialogBox();
+    virtual BOOL OpenProbeSelectionDialogBox();
+    virtual BOOL SelectProbe(int probeId);
+    virtual BOOL SetProbeAngles(double headA, double headB, double probeDiameter);
+    virtual BOOL HasIndexableHead();
+    virtual BOOL GetCurrentProbeAngles(double& headA, double& headB);
+    virtual BOOL GetRemoteMouseState();
+    virtual BOOL ForceRemoteMouse(BOOL on);
+    virtual BOOL MoveTo(double x, double y, double z);
+    virtual BOOL MeasurePoint(double x, double y, double z, double i, double j, double k);
+    virtual BOOL OnAcceptIntermediatePoint();
+    virtual BOOL RepositioningAllowed();
+    virtual BOOL SetApproachVector(double i, double j, double k);
+    virtual BOOL OnUpdateSpecialFunction(int function);
+    virtual BOOL SpecialFunction(int function);
+    virtual BOOL IsTransactionStarted();
+
+    // Host side: where notifications go.
+    void SetClient(ClientCallback client);
+    // TYPE 2 / TYPE 1 to the host's client, with a snapshot of the points.
+    void SendMessageToClient(int type);
+
+    CMMPoint m_position;
+    CMMPoint m_secondPoint;
+    CMMPoint m_reportedPoint;
+
+private:
+    std::atomic<int> m_connected{0};
+    std::atomic<int> m_transactionStarted{0};
+    std::mutex m_clientLock;
+    ClientCallback m_client;
+};
+
+class CMMProtocolWithThread;
+using ThreadFunction = void (*)(CMMProtocolWithThread* protocol);
+
+class CMMProtocolWithThread : public _CMMProtocol {
+public:
+    CMMProtocolWithThread();
+    ~CMMProtocolWithThread() override;  // ends a running worker
+    CRuntimeClass* GetRuntimeClass() const override;
+    static CRuntimeClass* GetThisClass();
+
+    virtual ThreadFunction GetThreadFunction();
+    virtual BOOL EndThread();    // asks the worker to exit, wakes it, joins it
+    virtual BOOL StartThread();  // runs GetThreadFunction()(this) on a new thread
+
+    // Keeps the worker out between its cycles: the worker holds
+    // m_protocolLock for each whole cycle, so suspending takes that lock.
+    void SuspendThread();
+    void ResumeThread();
+    BOOL ThreadExitRequested() const;
+
+    // Host side: the framework's own signals.
+    void SignalPoll();
+    void SignalInterrupt();
+    void SetStopWaiting(int value);
+
+    plat::CriticalSection m_protocolLock;
+    plat::Event m_pollEvent{false};
+    plat::Event m_interruptEvent{false};
+    plat::Event m_wakeEvent{false};
+    std::atomic<int> m_stopWaiting{0};
+
+private:
+    std::atomic<int> m_exitRequested{0};
+    plat::Thread m_thread;
+};
+
+// Ends the calling worker thread (the framework's thread entry catches it).
+[[noreturn]] void ExitThread(unsigned exitCode);
+
+// Announces a protocol to the host, from a static object of the plug-in.
+class ProtocolRegister {
+public:
+    ProtocolRegister(const char* displayName, CRuntimeClass* runtimeClass);
+    ~ProtocolRegister();
+    ProtocolRegister(const ProtocolRegister&) = delete;
+    ProtocolRegister& operator=(const ProtocolRegister&) = delete;
+};
+
+struct RegisteredProtocol {
+    std::string displayName;
+    CRuntimeClass* runtimeClass;
+};
+// The protocols announced so far, in the order they were registered.
+std::vector<RegisteredProtocol> RegisteredProtocols();
+// Creates a protocol by display name; nullptr if unknown or not creatable.
+CMMProtocolWithThread* CreateProtocol(const std::string& displayName);
+
+// Declares / implements MFC-style dynamic creation for a protocol class.
+#define DECLARE_DYNCREATE_PROTOCOL(Class)                 \
+public:                                                   \
+    static CRuntimeClass* GetThisClass();                 \
+    CRuntimeClass* GetRuntimeClass() const override;      \
+    static CObject* CreateObject();
+
+#define IMPLEMENT_DYNCREATE_PROTOCOL(Class, Base)                                          \
+    CObject* Class::CreateObject() { return new (std::nothrow) Class; }                    \
+    static CRuntimeClass* Class##_GetBaseClass() { return Base::GetThisClass(); }         \
+    CRuntimeClass* Class::GetThisClass() {                                                 \
+        static CRuntimeClass record{#Class, static_cast<int>(sizeof(Class)), 0xFFFF,       \
+                                    &Class::CreateObject, &Class##_GetBaseClass, nullptr, \
+                                    nullptr};                                              \
+        return &record;                                                                    \
+    }                                                                                      \
+    CRuntimeClass* Class::GetRuntimeClass() const { return Class::GetThisClass(); }

@@ -1,0 +1,109 @@
+// What every test uses: a sandbox (temporary drive C:, virtual desktop, time
+// scale), a scripted host UI (queued answers, recorded message boxes and
+// dialogs), and file helpers. The test main installs a watchdog that fails a
+// hanging test within seconds instead of at CI's limit.
+#pragma once
+
+#include "platform/platform.h"
+
+#include <deque>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace testsupport {
+
+// Real seconds one test may take before the watchdog aborts the process
+// (environment CMM_TEST_WATCHDOG overrides it).
+constexpr int kDefaultWatchdogSeconds = 30;
+
+struct ShownMessage {
+    std::string text;
+    unsigned style;
+};
+
+// Host UI for tests: message boxes take queued answers (or the default
+// answer), and are recorded with their style. Modal dialogs run a queued
+// handler. Modeless dialogs are recorded; scripted actions run on Idle.
+class ScriptedUI : public plat::HostUI {
+public:
+    void QueueAnswer(int answer);
+    void SetDefaultAnswer(int answer);  // when the queue is empty (start: IDNO for
+                                        // Yes/No boxes, IDOK otherwise)
+    std::vector<ShownMessage> Messages() const;
+    size_t MessageCount() const;
+    void ClearMessages();
+    // Called instead of the next message box; returns the answer.
+    void OnMessage(std::function<int(const ShownMessage&)> handler);
+
+    using ModalHandler = std::function<int(const plat::DialogTemplate&, std::map<int, std::string>&)>;
+    void QueueModal(ModalHandler handler);  // none queued: the dialog is cancelled
+    std::vector<int> ModalTemplatesShown() const;
+
+    struct Modeless {
+        plat::DialogHandle handle;
+        int templateId;
+        bool visible;
+        std::map<int, std::string> texts;  // -1: title
+        bool destroyed;
+    };
+    std::vector<Modeless> ModelessDialogs() const;
+    // Runs once on the pumping thread at the next Idle.
+    void OnNextIdle(std::function<void()> action);
+
+    int MessageBox(const std::string& text, unsigned style) override;
+    int RunModal(const plat::DialogTemplate& dialog, std::map<int, std::string>& values) override;
+    void ModelessShown(plat::DialogHandle, const plat::DialogTemplate&, bool visible) override;
+    void ModelessText(plat::DialogHandle, int controlId, const std::string& text) override;
+    void ModelessDestroyed(plat::DialogHandle) override;
+    void Idle() override;
+
+private:
+    mutable std::mutex m_lock;
+    std::deque<int> m_answers;
+    int m_defaultAnswer = 0;  // 0: IDNO / IDOK by style
+    std::vector<ShownMessage> m_messages;
+    std::function<int(const ShownMessage&)> m_messageHandler;
+    std::deque<ModalHandler> m_modals;
+    std::vector<int> m_modalShown;
+    std::vector<Modeless> m_modeless;
+    std::deque<std::function<void()>> m_idleActions;
+};
+
+// A temporary drive C: and desktop, a time scale and a scripted UI, all put
+// back on destruction.
+class Sandbox {
+public:
+    explicit Sandbox(double timeScale = 50.0);
+    ~Sandbox();
+    Sandbox(const Sandbox&) = delete;
+    Sandbox& operator=(const Sandbox&) = delete;
+
+    const std::string& Root() const { return m_root; }         // native folder
+    const std::string& DriveC() const { return m_driveC; }     // native folder of C:
+    const std::string& Desktop() const { return m_desktop; }   // native desktop folder
+    ScriptedUI& ui() { return m_ui; }
+
+    // DOS-path file helpers (through the drive map).
+    void WriteFile(const std::string& dosPath, const std::string& bytes);
+    std::string ReadFile(const std::string& dosPath) const;  // raw bytes; "" if missing
+    bool Exists(const std::string& dosPath) const;
+    void MakeDir(const std::string& dosPath);
+    // The keystroke log of a desktop window, one keystroke a line.
+    std::vector<std::string> KeyLog(plat::WindowHandle window) const;
+
+private:
+    std::string m_root, m_driveC, m_desktop;
+    std::map<char, std::string> m_oldMap;
+    double m_oldScale;
+    ScriptedUI m_ui;
+};
+
+// Reads a file from tests/golden.
+std::string Golden(const std::string& name);
+// Polls cond every millisecond (real time) for at most realMs.
+bool Eventually(const std::function<bool()>& cond, int realMs = 5000);
+
+}  // namespace testsupport
