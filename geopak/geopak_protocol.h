@@ -1,0 +1,50 @@
+// MitutoyoProtocol: drives a CMM through GEOPAK 3 (5.3 and later) by
+// exchanging fixed seven-line command and answer files with a GEOPAK macro.
+#pragma once
+
+#include "framework/protocol.h"
+
+#include <string>
+
+class MitutoyoProtocol : public CMMProtocolWithThread {
+    DECLARE_DYNCREATE_PROTOCOL(MitutoyoProtocol)
+public:
+    MitutoyoProtocol();
+    ~MitutoyoProtocol() override;
+
+    // Overridden virtual operations, in the host's order.
+    void OnStartTransaction() override;
+    void OnStopTransaction() override;
+    HWND LocateApplicationWindow() override;
+    BOOL ReadSettings(HKEY key) override;
+    BOOL WriteSettings(HKEY key) override;
+    BOOL Connect() override;
+    BOOL Disconnect() override;
+    std::string GetControllerName() override;
+    BOOL Configure() override;
+    BOOL StartTracking() override;
+    BOOL EndTracking() override;
+    BOOL IsTrackingSupported() override;
+    BOOL SetProbeAngles(double headA, double headB, double probeDiameter) override;
+    BOOL HasIndexableHead() override;
+    BOOL MoveTo(double x, double y, double z) override;
+    BOOL MeasurePoint(double x, double y, double z, double i, double j, double k) override;
+    BOOL SetApproachVector(double i, double j, double k) override;
+    ThreadFunction GetThreadFunction() override;
+    BOOL EndThread() override;
+    BOOL StartThread() override;
+
+    // Members, in declaration order.
+    int m_debugLog;
+    std::string m_applicationDirectory;
+    std::string m_exchangeDirectory;
+    std::string m_windowName;
+    std::string m_startupCommand1;
+    std::string m_startupCommand2;
+    int m_geopakLocal;
+    int m_automaticStartup;
+    CMMPoint m_approachVector;  // i, j, k in x, y, z
+    int m_approachVectorPending;
+    int m_useSendKey;
+    int m_hasIndexableHead;
+};
