@@ -188,6 +188,11 @@ struct KeyStroke {
 // "%R", "^C", "+A", "1", "{TAB}", "{DOWN}", "{ENTER}", "{ESC}", "{F8}".
 std::string KeyStrokeText(const KeyStroke& key);
 
+// For the vendor side: the keystrokes that reached one of its own windows
+// since the last call, as KeyStrokeText lines, waiting up to ms for the
+// first. Posix: the window's keystroke log; win32: the window's key messages.
+std::vector<std::string> TakeKeyStrokes(WindowHandle ownWindow, uint32_t ms);
+
 // Types the keys into the foreground window (SendInput). The posix half
 // appends one line per key to the foreground window's keystroke log.
 bool SendKeyStrokes(const std::vector<KeyStroke>& keys);
@@ -301,6 +306,11 @@ public:
 // The system registry (win32: HKEY_CURRENT_USER\path, created if missing);
 // nullptr where there is none (posix).
 std::unique_ptr<RegistryKey> OpenSystemRegistryKey(const std::string& path);
+
+// ---------------------------------------------------------------- modules
+// dlopen / LoadLibrary of a native path; nullptr with error set on failure.
+void* LoadModule(const std::string& nativePath, std::string& error);
+void UnloadModule(void* module);
 
 // ---------------------------------------------------------------- misc
 // OutputDebugStringA. Posix: stderr when CMM_DEBUG_OUTPUT is set. A hook,
