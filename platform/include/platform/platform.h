@@ -161,6 +161,10 @@ enum ShowCommand : int {
     kSwHide = 0, kSwShowNormal = 1, kSwMinimize = 6, kSwShow = 5, kSwRestore = 9
 };
 
+// Posix: the desktop folder (default: environment CMM_DESKTOP). Win32: unused.
+void SetDesktopFolder(const std::string& nativeFolder);
+std::string DesktopFolder();
+
 WindowHandle FindWindowByClass(const std::string& windowClass);
 WindowHandle FindWindowByTitle(const std::string& title);
 bool IsWindow(WindowHandle window);
