@@ -327,4 +327,42 @@ std::string FormatC(const char* format, va_list args);
 std::string LocalDateTime(const char* strftimeFormat, size_t bufferSize);
 unsigned long CurrentProcessId();
 
+
+// ---------------------------------------------------------------- child processes
+// For the tools, tests and benchmarks that drive whole programs (cmmhost demo,
+// end-to-end tests); the plug-in core never uses these. Milliseconds here are
+// real time: a watchdog must not stretch with the time scale.
+
+// Sets (empty value: removes) a variable of this process's environment, which
+// every program started afterwards inherits.
+bool SetEnvironmentValue(const std::string& name, const std::string& value);
+
+// A program run with its standard input fed from a string and its output
+// collected while it runs. The child gets a process group of its own, so Kill
+// also ends whatever it started and did not detach.
+class ChildProcess {
+public:
+    ChildProcess();
+    ~ChildProcess();  // kills a child that still runs
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+    bool Start(const std::string& nativeProgram, const std::vector<std::string>& args,
+               const std::string& input = std::string());
+    bool Wait(uint32_t realMs);  // true once the child has ended
+    bool Running() const;
+    void Interrupt();            // Ctrl-C
+    void Kill();
+    int ExitCode() const;        // -1 while running, or when ended by a signal
+    std::string Output() const;  // standard output so far
+    std::string Errors() const;  // standard error so far
+    unsigned long Pid() const;
+    struct Impl;
+
+private:
+    Impl* impl_;
+};
+
+// Bytes of memory resident for this process; 0 where unknown.
+size_t ResidentMemoryBytes();
+
 }  // namespace plat
