@@ -55,4 +55,7 @@ public:
 protected:
     int m_templateId;
     plat::DialogHandle m_handle = 0;
+
+private:
+    bool m_creationFailed = false;  // OnCreate refused: no PostNcDestroy
 };

@@ -269,7 +269,7 @@ public:
     // Modeless dialogs: announcements only; user actions come back through
     // PostDialogCommand / PostDialogClose.
     virtual void ModelessShown(DialogHandle, const DialogTemplate&, bool visible) { (void)visible; }
-    virtual void ModelessText(DialogHandle, int controlId, const std::string&) {}  // -1: title
+    virtual void ModelessText(DialogHandle, int /*controlId*/, const std::string&) {}  // -1: title
     virtual void ModelessDestroyed(DialogHandle) {}
     // Called from PumpMessages on the pumping thread: the place to read the
     // terminal or run scripted actions.
