@@ -3,7 +3,9 @@
 #pragma once
 
 #include "framework/protocol.h"
+#include "geopak/geopak_command.h"
 
+#include <mutex>
 #include <string>
 
 class MitutoyoProtocol : public CMMProtocolWithThread {
@@ -47,4 +49,35 @@ public:
     int m_approachVectorPending;
     int m_useSendKey;
     int m_hasIndexableHead;
+
+    // The worker-thread entry that GetThreadFunction hands out.
+    static void GeopakWorkerThread(CMMProtocolWithThread* protocol);
+
+    // Exchange with the GEOPAK macro.
+    BOOL SendGEOPAKCommand(GeopakCommand& command);
+    BOOL WriteCommandWithRetry(const GeopakCommand& command);
+    void WriteCommandFile(const GeopakCommand& command);
+    void DeleteAnswerFile();
+    HWND FindGeopakWindow();
+    void BringGeopakWindowToFront();
+
+private:
+    std::string ExchangeFile(const char* name) const;
+    BOOL WriteStartupCommand(const std::string& command);
+    BOOL AwaitAcknowledgement(DWORD ms, const char* question, unsigned style);
+    void Trace(const char* line);
+    // One look for the answer; true when it was there (taken or rejected).
+    bool LookForAnswer(GeopakCommand& command, BOOL& accepted);
+    void RunWorkerCycle();
+    GeopakCommand NextPollCommand();
+    void ReportAnswer(const GeopakCommand& answer);
+    void ReportNominal(double x, double y, double z);
+    bool InterruptTransaction();
+    void ResumeTransaction(bool interrupted);
+
+    // Guards m_approachVector together with m_approachVectorPending, so the
+    // worker never sees the flag without the whole vector.
+    std::mutex m_approachLock;
+    // Held while host points are set and announced, by either thread.
+    std::mutex m_reportLock;
 };

@@ -1,0 +1,95 @@
+// Formatting of "GEO_IN.DAT" and parsing of "GEO_OUT.DAT". Numbers go out
+// with "." as decimal point in any locale; numbers come in parsed the same
+// way, bounded and without ever leaving a value undefined.
+#include "geopak/geopak_command.h"
+
+#include "framework/plugin/module.h"
+#include "framework/toolbox.h"
+
+#include <charconv>
+#include <cmath>
+
+// A quarter of pi, computed once while the module loads; it turns the answer
+// angles from degrees into radians.
+static const double g_geopakQuarterPi = std::atan(1.0);
+
+double GeopakQuarterPi() { return g_geopakQuarterPi; }
+
+std::string FormatCodeLine(const GeopakCommand& command) {
+    return CRT_LOCALE_INDEPENDANT::sprintf("%d\n", static_cast<int>(command.code));
+}
+
+std::string FormatTriple(double a, double b, double c) {
+    return CRT_LOCALE_INDEPENDANT::sprintf("%12.6lf\n%12.6lf\n%12.6lf\n", a, b, c);
+}
+
+std::string FormatCommandFile(const GeopakCommand& command) {
+    return FormatCodeLine(command) + FormatTriple(command.d1, command.d2, command.d3) +
+           FormatTriple(command.d4, command.d5, command.d6);
+}
+
+namespace {
+
+bool IsScanfSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+// cos of an angle in degrees, converted as the macro's side expects:
+// degrees / 45 * atan(1).
+double DirectionCosine(double degrees) { return std::cos(degrees / 45.0 * GeopakQuarterPi()); }
+
+}  // namespace
+
+bool ParseAnswerNumber(std::string_view text, double& value) {
+    if (text.size() > kAnswerLineLimit) text = text.substr(0, kAnswerLineLimit);
+    size_t pos = 0;
+    while (pos < text.size() && IsScanfSpace(text[pos])) ++pos;
+    // from_chars takes no "+" sign; "%lf" does (but not "+-").
+    if (pos < text.size() && text[pos] == '+') {
+        ++pos;
+        if (pos < text.size() && (text[pos] == '-' || text[pos] == '+')) return false;
+    }
+    const char* first = text.data() + pos;
+    const char* last = text.data() + text.size();
+    double parsed = 0.0;
+    const auto result = std::from_chars(first, last, parsed, std::chars_format::general);
+    if (result.ec != std::errc() || result.ptr == first) return false;
+    value = parsed;
+    return true;
+}
+
+std::optional<GeopakAnswer> ParseGeopakAnswer(const std::vector<std::string>& lines) {
+    if (lines.size() < kAnswerLines) return std::nullopt;
+    double v[6];
+    for (size_t n = 0; n < 6; ++n) {
+        if (!ParseAnswerNumber(lines[n + 1], v[n]) || !std::isfinite(v[n])) return std::nullopt;
+    }
+    GeopakAnswer answer{v[0], v[1], v[2], DirectionCosine(v[3]), DirectionCosine(v[4]),
+                        DirectionCosine(v[5])};
+    // Kept so that no NaN ever leaves here, whatever the math library does.
+    if (!std::isfinite(answer.cx) || !std::isfinite(answer.cy) || !std::isfinite(answer.cz))
+        return std::nullopt;
+    return answer;
+}
+
+std::optional<GeopakAnswer> ParseGeopakAnswerText(std::string_view text) {
+    std::vector<std::string> lines;
+    while (!text.empty() && lines.size() < kAnswerLines) {
+        const size_t end = text.find('\n');
+        std::string_view line = text.substr(0, end);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        lines.emplace_back(line.substr(0, kAnswerLineLimit));
+        if (end == std::string_view::npos) break;
+        text.remove_prefix(end + 1);
+    }
+    return ParseGeopakAnswer(lines);
+}
+
+void ApplyAnswer(GeopakCommand& command, const GeopakAnswer& answer) {
+    command.d1 = answer.x;
+    command.d2 = answer.y;
+    command.d3 = answer.z;
+    command.d4 = answer.cx;
+    command.d5 = answer.cy;
+    command.d6 = answer.cz;
+}
