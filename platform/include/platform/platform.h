@@ -365,4 +365,18 @@ private:
 // Bytes of memory resident for this process; 0 where unknown.
 size_t ResidentMemoryBytes();
 
+// ---------------------------------------------------------------- launchers
+// For the vendor-side simulator (cmmsim) and its shutdown; the plug-in core
+// never uses these.
+// Installs an executable at dosPath that starts nativeTarget with the leading
+// arguments followed by whatever the launcher itself is given (posix: a small
+// sh script that execs the target). Folders are created as needed.
+bool InstallLauncher(const std::string& dosPath, const std::string& nativeTarget,
+                     const std::vector<std::string>& leadingArgs);
+// Native absolute path of the running program; empty when unknown.
+std::string CurrentExecutablePath();
+// Whether a process with this id runs, and ending it forcibly (no clean-up).
+bool IsProcessRunning(unsigned long pid);
+bool EndProcess(unsigned long pid);
+
 }  // namespace plat
