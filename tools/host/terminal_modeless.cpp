@@ -1,7 +1,75 @@
-// The modeless command dialog on the terminal: not shown yet in this build.
+// The modeless "command in progress" dialog on the terminal: a live status
+// line on standard error (title and counter), and Ctrl-C as its Cancel.
+// The SIGINT handler only raises a flag; Idle, which the plug-in's message
+// pump calls on the host's thread, posts IDCANCEL to the dialog from there.
+#include "host_signal.h"
 #include "terminal_ui.h"
 
-void TerminalUI::ModelessShown(plat::DialogHandle, const plat::DialogTemplate&, bool) {}
-void TerminalUI::ModelessText(plat::DialogHandle, int, const std::string&) {}
-void TerminalUI::ModelessDestroyed(plat::DialogHandle) {}
-void TerminalUI::Idle() {}
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+
+namespace {
+
+std::atomic<int> g_ctrlC{0};
+static_assert(std::atomic<int>::is_always_lock_free, "the signal handler needs a lock-free flag");
+
+extern "C" void OnSigInt(int) { g_ctrlC.store(1); }
+
+std::string Trimmed(std::string text) {
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) text.pop_back();
+    return text;
+}
+
+struct StatusLine {
+    std::string title;
+    std::string counter;
+    bool visible = false;
+};
+StatusLine g_status;  // guarded by TerminalUI::m_lock
+
+void Draw(const StatusLine& s) {
+    std::fprintf(stderr, "\r[%s] %s  (Ctrl-C: Cancel)", Trimmed(s.title).c_str(), s.counter.c_str());
+    std::fflush(stderr);
+}
+
+}  // namespace
+
+void InstallCtrlCHandler() { std::signal(SIGINT, OnSigInt); }
+bool CtrlCPending() { return g_ctrlC.load() != 0; }
+bool TakeCtrlC() { return g_ctrlC.exchange(0) != 0; }
+
+void TerminalUI::ModelessShown(plat::DialogHandle dialog, const plat::DialogTemplate& tmpl, bool visible) {
+    std::lock_guard<std::mutex> guard(m_lock);
+    if (m_modeless != dialog) g_status = StatusLine{tmpl.caption, "", false};
+    m_modeless = dialog;
+    if (visible && !g_status.visible) Draw(g_status);
+    if (!visible && g_status.visible) std::fputs("  [cancelled]\n", stderr);
+    g_status.visible = visible;
+}
+
+void TerminalUI::ModelessText(plat::DialogHandle dialog, int controlId, const std::string& text) {
+    std::lock_guard<std::mutex> guard(m_lock);
+    if (dialog != m_modeless) return;
+    if (controlId == -1) g_status.title = text;
+    else g_status.counter = text;
+    if (g_status.visible) Draw(g_status);
+}
+
+void TerminalUI::ModelessDestroyed(plat::DialogHandle dialog) {
+    std::lock_guard<std::mutex> guard(m_lock);
+    if (dialog != m_modeless) return;
+    if (g_status.visible) std::fputs("\n", stderr);
+    m_modeless = 0;
+    g_status = StatusLine{};
+}
+
+void TerminalUI::Idle() {
+    plat::DialogHandle target = 0;
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        if (m_modeless != 0 && g_status.visible) target = m_modeless;
+    }
+    // Only a visible dialog takes the Ctrl-C; otherwise the script sees it.
+    if (target != 0 && TakeCtrlC()) plat::PostDialogCommand(target, plat::kIdCancel);
+}

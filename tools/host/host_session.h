@@ -1,0 +1,56 @@
+// Runs a parsed script against one protocol object the way a host does:
+// every call on this (the host's) thread, window messages pumped while it
+// waits, notifications recorded as they arrive from any thread, and a host's
+// clean-up on the way out (stop the transaction, disconnect, end the worker).
+#pragma once
+
+#include "host_script.h"
+
+#include "framework/protocol.h"
+
+#include <atomic>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+class HostSession {
+public:
+    enum class Outcome { kOk, kFailed, kConnectFailed, kInterrupted };
+    struct Hooks {
+        std::function<void(const ClientMessage&)> notification;  // any thread
+        std::function<void(int line, const std::string& verb, int result)> result;
+        std::function<void(const std::string& what)> failure;
+    };
+
+    HostSession(CMMProtocolWithThread& protocol, plat::RegistryKey& store, Hooks hooks);
+    ~HostSession();  // Finish()
+    HostSession(const HostSession&) = delete;
+    HostSession& operator=(const HostSession&) = delete;
+
+    bool Start();  // client callback, then the worker thread
+    Outcome Run(const std::vector<ScriptCommand>& commands);
+    void Finish();  // idempotent
+
+    // TYPE 2 positions reported between the latest transaction start and its stop.
+    std::vector<ClientMessage> TransactionPositions() const;
+    std::vector<ClientMessage> Notifications() const;
+
+private:
+    Outcome Step(const ScriptCommand& command);
+    bool PumpFor(double virtualMs);  // false on Ctrl-C
+    bool WaitForPositions(size_t count, double virtualMs);
+    int Configure(const ScriptCommand& command);
+    void OnNotification(const ClientMessage& message);
+
+    CMMProtocolWithThread& m_protocol;
+    plat::RegistryKey& m_store;
+    Hooks m_hooks;
+    bool m_started = false;
+    bool m_finished = false;
+    mutable std::mutex m_lock;
+    std::vector<ClientMessage> m_notifications;
+    size_t m_markBegin = 0, m_markEnd = 0;
+    bool m_inTransaction = false;
+    std::atomic<size_t> m_positionsSinceMark{0};
+};
