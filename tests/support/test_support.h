@@ -98,6 +98,9 @@ private:
     std::string m_root, m_driveC, m_desktop;
     std::map<char, std::string> m_oldMap;
     double m_oldScale;
+    std::string m_oldDesktop;
+    plat::HostUI* m_oldUI = nullptr;
+    std::map<std::string, std::string> m_oldEnvironment;
     ScriptedUI m_ui;
 };
 
@@ -105,5 +108,19 @@ private:
 std::string Golden(const std::string& name);
 // Polls cond every millisecond (real time) for at most realMs.
 bool Eventually(const std::function<bool()>& cond, int realMs = 5000);
+
+// Helper processes: the test binary re-run by the shared main in a helper
+// mode, for behaviour that needs a second process (locks, windows).
+// The test binary as a DOS path (posix: through drive Z:, which a Sandbox maps to "/").
+std::string SelfDosPath();
+void SetSelfPath(const std::string& argv0);  // the test main passes argv[0]
+// Starts a helper that opens dosPath with the plat::File mode and keeps it
+// open until ReleaseHeldFile. True when the helper holds the file; false when
+// its open was refused (or it never reported, within a few seconds).
+bool HoldFileInChild(const std::string& dosPath, unsigned mode);
+void ReleaseHeldFile(const std::string& dosPath);
+// The test main: runs the helper mode that argv names. False when argv names
+// none (run the tests); else exitCode is the helper's result.
+bool RunChildMode(int argc, char** argv, int& exitCode);
 
 }  // namespace testsupport

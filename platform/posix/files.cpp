@@ -1,0 +1,265 @@
+// Files with Windows share semantics on posix. Share modes become advisory
+// flock(2) locks, which act between processes and between two open files of
+// one process alike:
+//   exclusive (any access), and writes that deny writing   LOCK_EX
+//   reads that deny writing, and writes that share all     LOCK_SH
+//   reads that share all     none held; an exclusive holder still refuses them
+// A lock that cannot be had at once is a sharing violation. Truncation waits
+// until the lock is held, so a reader never sees a file emptied under it.
+// Text mode writes "\n" as CR LF; reads take a line without its line end.
+#include "platform/platform.h"
+#include "posix_internal.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/inotify.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace plat {
+namespace {
+
+constexpr size_t kReadChunk = 65536;
+
+FileError ErrorOf(int error) {
+    switch (error) {
+    case ENOENT:
+    case ENOTDIR:
+        return FileError::kNotFound;
+    case EACCES:
+    case EPERM:
+    case EISDIR:
+    case EROFS:
+        return FileError::kAccessDenied;
+    case EWOULDBLOCK:
+        return FileError::kSharingViolation;
+    default:
+        return FileError::kOther;
+    }
+}
+
+int OpenFlags(unsigned mode) {
+    bool reads = (mode & kFileRead) != 0;
+    bool writes = (mode & (kFileWrite | kFileAppend)) != 0;
+    int flags = O_CLOEXEC;
+    flags |= reads && writes ? O_RDWR : writes ? O_WRONLY : O_RDONLY;
+    if (mode & (kFileCreate | kFileAppend)) flags |= O_CREAT;
+    if (mode & kFileAppend) flags |= O_APPEND;
+    return flags;
+}
+
+// The lock an open holds for its whole life (0: none).
+int HeldLock(unsigned mode) {
+    bool writes = (mode & (kFileWrite | kFileAppend)) != 0;
+    if (mode & kShareDenyNone) return writes ? LOCK_SH : 0;
+    if (mode & kShareDenyWrite) return writes ? LOCK_EX : LOCK_SH;
+    return LOCK_EX;
+}
+
+bool TakeLock(int fd, unsigned mode) {
+    int lock = HeldLock(mode);
+    if (lock != 0) return ::flock(fd, lock | LOCK_NB) == 0;
+    // Sharing everything still cannot get past an exclusive holder.
+    if (::flock(fd, LOCK_SH | LOCK_NB) != 0) return false;
+    ::flock(fd, LOCK_UN);
+    return true;
+}
+
+bool WriteAll(int fd, const char* data, size_t size) {
+    while (size > 0) {
+        ssize_t n = ::write(fd, data, size);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        data += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+void Report(FileError* error, FileError value) {
+    if (error != nullptr) *error = value;
+}
+
+}  // namespace
+
+struct File::Impl {
+    int fd = -1;
+    bool text = false;
+    bool failed = false;  // a write failed since the last Close
+    std::string buffer;   // read-ahead
+    size_t position = 0;  // next unread byte of buffer
+    bool atEnd = false;
+
+    // Makes at least one more byte available; false at end of file.
+    bool Fill() {
+        if (position < buffer.size()) return true;
+        if (atEnd) return false;
+        buffer.clear();
+        position = 0;
+        buffer.resize(kReadChunk);
+        ssize_t n;
+        do {
+            n = ::read(fd, buffer.data(), kReadChunk);
+        } while (n < 0 && errno == EINTR);
+        buffer.resize(n > 0 ? static_cast<size_t>(n) : 0);
+        if (n <= 0) atEnd = true;
+        return n > 0;
+    }
+
+    int Peek() { return Fill() ? static_cast<unsigned char>(buffer[position]) : -1; }
+
+    // Consumes a line end at the read position, if one is there.
+    bool SkipLineEnd() {
+        int c = Peek();
+        if (c == '\n') {
+            ++position;
+            return true;
+        }
+        if (c != '\r' || !text) return false;
+        if (position + 1 >= buffer.size()) {
+            // "\r" ends the chunk: keep it and pull in the next chunk behind it.
+            std::string rest = buffer.substr(position);
+            buffer.clear();
+            position = 0;
+            if (!Fill()) {
+                buffer = rest;
+                return false;
+            }
+            buffer.insert(0, rest);
+        }
+        if (buffer[position + 1] != '\n') return false;
+        position += 2;
+        return true;
+    }
+};
+
+File::File() : impl_(new Impl) {}
+
+File::~File() {
+    Close();
+    delete impl_;
+}
+
+bool File::Open(const std::string& dosPath, unsigned mode, FileError* error) {
+    Close();
+    Report(error, FileError::kNone);
+    std::string native = NativePath(dosPath);
+    int fd = ::open(native.c_str(), OpenFlags(mode), 0644);
+    if (fd < 0) {
+        Report(error, ErrorOf(errno));
+        return false;
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+        ::close(fd);
+        Report(error, FileError::kAccessDenied);
+        return false;
+    }
+    if (!TakeLock(fd, mode)) {
+        ::close(fd);
+        Report(error, FileError::kSharingViolation);
+        return false;
+    }
+    if ((mode & kFileCreate) && !(mode & kFileAppend) && ::ftruncate(fd, 0) != 0) {
+        int cause = errno;
+        ::close(fd);
+        Report(error, ErrorOf(cause));
+        return false;
+    }
+    impl_->fd = fd;
+    impl_->text = (mode & kFileText) != 0;
+    impl_->failed = false;
+    impl_->buffer.clear();
+    impl_->position = 0;
+    impl_->atEnd = false;
+    return true;
+}
+
+bool File::IsOpen() const { return impl_->fd >= 0; }
+
+bool File::ReadLine(std::string& line, size_t maxLength) {
+    line.clear();
+    if (impl_->fd < 0 || maxLength == 0) return false;
+    Impl& f = *impl_;
+    if (!f.Fill()) return false;
+    for (;;) {
+        if (f.SkipLineEnd()) return true;
+        if (!f.Fill()) return true;  // a last line without line end
+        // A full piece ends here. A line end right behind it was taken above,
+        // so a line of exactly maxLength characters gives no empty piece after it.
+        if (line.size() == maxLength) return true;
+        line += f.buffer[f.position++];
+    }
+}
+
+bool File::Write(const std::string& text) {
+    if (impl_->fd < 0) return false;
+    bool ok;
+    if (!impl_->text) {
+        ok = WriteAll(impl_->fd, text.data(), text.size());
+    } else {
+        std::string converted;
+        converted.reserve(text.size() + text.size() / 16 + 2);
+        for (char c : text) {
+            if (c == '\n') converted += '\r';
+            converted += c;
+        }
+        ok = WriteAll(impl_->fd, converted.data(), converted.size());
+    }
+    if (!ok) impl_->failed = true;
+    return ok;
+}
+
+bool File::Flush() { return impl_->fd >= 0 && !impl_->failed; }
+
+bool File::Close() {
+    if (impl_->fd < 0) return false;
+    bool ok = !impl_->failed;
+    if (::close(impl_->fd) != 0) ok = false;
+    impl_->fd = -1;
+    impl_->buffer.clear();
+    impl_->position = 0;
+    impl_->failed = false;
+    return ok;
+}
+
+bool PathExists(const std::string& dosPath) { return posix::NativeExists(NativePath(dosPath)); }
+
+bool RemoveFile(const std::string& dosPath, FileError* error) {
+    Report(error, FileError::kNone);
+    std::string native = NativePath(dosPath);
+    int fd = ::open(native.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        Report(error, ErrorOf(errno));
+        return false;
+    }
+    struct stat info {};
+    FileError refused = FileError::kNone;
+    if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+        refused = FileError::kAccessDenied;
+    } else if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        refused = FileError::kSharingViolation;
+    } else if (::unlink(native.c_str()) != 0) {
+        refused = ErrorOf(errno);
+    }
+    ::close(fd);
+    Report(error, refused);
+    return refused == FileError::kNone;
+}
+
+bool MakeDirectory(const std::string& dosPath) {
+    return posix::MakeNativeDirectories(NativePath(dosPath));
+}
+
+bool WaitForPath(const std::string& dosPath, uint32_t ms) {
+    std::optional<posix::Clock::time_point> deadline = posix::DeadlineAfter(ms);
+    std::string native = NativePath(dosPath);
+    return posix::WaitForChange(posix::ParentFolder(native),
+                                IN_CREATE | IN_MOVED_TO | IN_CLOSE_WRITE | IN_ATTRIB,
+                                [&] { return posix::NativeExists(native); }, deadline);
+}
+
+}  // namespace plat

@@ -1,0 +1,150 @@
+// Small native file-system helpers of the posix half, and the change
+// notification wait (inotify) behind WaitForPath and TakeKeyStrokes.
+#include "platform/platform.h"
+#include "posix_internal.h"
+
+#include <atomic>
+#include <cerrno>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/inotify.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+namespace plat::posix {
+namespace {
+
+// Re-checks the condition at least this often even without events, in case a
+// change was made where inotify cannot see it (another mount, a rename of the
+// watched folder itself).
+constexpr int kRecheckRealMs = 20;
+
+bool WriteAll(int fd, const char* data, size_t size) {
+    while (size > 0) {
+        ssize_t n = ::write(fd, data, size);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        data += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+bool PollUntil(const std::function<bool()>& ready, const std::optional<Clock::time_point>& deadline) {
+    for (;;) {
+        if (ready()) return true;
+        if (deadline && Clock::now() >= *deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+}
+
+void DrainEvents(int fd) {
+    alignas(inotify_event) char buffer[4096];
+    while (::read(fd, buffer, sizeof buffer) > 0) {
+    }
+}
+
+}  // namespace
+
+bool ReadWholeFile(const std::string& nativePath, std::string& bytes) {
+    bytes.clear();
+    int fd = ::open(nativePath.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    char buffer[8192];
+    bool ok = true;
+    for (;;) {
+        ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n == 0) break;
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            ok = false;
+            break;
+        }
+        bytes.append(buffer, static_cast<size_t>(n));
+    }
+    ::close(fd);
+    return ok;
+}
+
+bool WriteFileAtomically(const std::string& nativePath, const std::string& bytes) {
+    static std::atomic<unsigned> counter{0};
+    std::string folder = ParentFolder(nativePath);
+    std::string temp = folder + "/.tmp-" + std::to_string(::getpid()) + "-" +
+                       std::to_string(counter.fetch_add(1));
+    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) return false;
+    bool ok = WriteAll(fd, bytes.data(), bytes.size());
+    ok = (::close(fd) == 0) && ok;
+    if (ok && ::rename(temp.c_str(), nativePath.c_str()) == 0) return true;
+    ::unlink(temp.c_str());
+    return false;
+}
+
+bool MakeNativeDirectories(const std::string& nativeFolder) {
+    if (nativeFolder.empty()) return false;
+    for (size_t slash = nativeFolder.find('/', 1);; slash = nativeFolder.find('/', slash + 1)) {
+        std::string prefix = nativeFolder.substr(0, slash);
+        if (::mkdir(prefix.c_str(), 0755) != 0 && errno != EEXIST) return false;
+        if (slash == std::string::npos) break;
+    }
+    return IsNativeFolder(nativeFolder);
+}
+
+bool NativeExists(const std::string& nativePath) {
+    struct stat info {};
+    return ::stat(nativePath.c_str(), &info) == 0;
+}
+
+bool IsNativeFolder(const std::string& nativePath) {
+    struct stat info {};
+    return ::stat(nativePath.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+std::string ParentFolder(const std::string& nativePath) {
+    size_t slash = nativePath.find_last_of('/');
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
+    return nativePath.substr(0, slash);
+}
+
+std::vector<std::string> SplitLines(const std::string& text) {
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        lines.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return lines;
+}
+
+bool WaitForChange(const std::string& nativeFolder, uint32_t eventMask,
+                   const std::function<bool()>& ready,
+                   const std::optional<Clock::time_point>& deadline) {
+    int fd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (fd < 0) return PollUntil(ready, deadline);
+    if (::inotify_add_watch(fd, nativeFolder.c_str(), eventMask) < 0) {
+        ::close(fd);
+        return PollUntil(ready, deadline);
+    }
+    bool result = false;
+    for (;;) {
+        if (ready()) {
+            result = true;
+            break;
+        }
+        int left = RealMsLeft(deadline);
+        if (left == 0) break;
+        pollfd watch{fd, POLLIN, 0};
+        int timeout = (left < 0 || left > kRecheckRealMs) ? kRecheckRealMs : left;
+        if (::poll(&watch, 1, timeout) > 0) DrainEvents(fd);
+    }
+    ::close(fd);
+    return result;
+}
+
+}  // namespace plat::posix

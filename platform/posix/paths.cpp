@@ -1,0 +1,160 @@
+// DOS paths on a posix file system: a drive map ("C" -> a folder), a current
+// drive and a current directory per drive (_chdrive / _chdir), "\" and "/"
+// both taken as separators, "." and ".." folded. A drive that is not mapped
+// resolves under a root that does not exist ("/nonexistent-drive-X"), so every
+// open on it fails plainly instead of touching an unrelated folder.
+#include "platform/platform.h"
+#include "posix_internal.h"
+
+#include <cctype>
+#include <cstdlib>
+#include <mutex>
+
+namespace plat {
+namespace {
+
+struct PathState {
+    std::mutex lock;
+    std::map<char, std::string> drives;
+    char currentDrive = 'C';
+    std::map<char, std::vector<std::string>> currentDirs;  // per drive, components
+};
+
+char DriveKey(char letter) {
+    return static_cast<char>(std::toupper(static_cast<unsigned char>(letter)));
+}
+
+bool IsDriveLetter(char c) { return std::isalpha(static_cast<unsigned char>(c)) != 0; }
+
+std::string TrimTrailingSlashes(std::string folder) {
+    while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+    return folder;
+}
+
+std::map<char, std::string> ParseDriveMap(const char* text) {
+    std::map<char, std::string> drives;
+    if (text == nullptr) return drives;
+    std::string all(text);
+    size_t start = 0;
+    while (start <= all.size()) {
+        size_t end = all.find(';', start);
+        if (end == std::string::npos) end = all.size();
+        std::string entry = all.substr(start, end - start);
+        if (entry.size() >= 3 && IsDriveLetter(entry[0]) && entry[1] == '=') {
+            drives[DriveKey(entry[0])] = TrimTrailingSlashes(entry.substr(2));
+        }
+        start = end + 1;
+    }
+    return drives;
+}
+
+PathState& State() {
+    static PathState* state = [] {
+        auto* s = new PathState;
+        s->drives = ParseDriveMap(std::getenv("CMM_DRIVE_MAP"));
+        return s;
+    }();
+    return *state;
+}
+
+std::vector<std::string> SplitComponents(const std::string& path, size_t from) {
+    std::vector<std::string> parts;
+    std::string current;
+    for (size_t i = from; i < path.size(); ++i) {
+        char c = path[i];
+        if (c == '\\' || c == '/') {
+            if (!current.empty()) parts.push_back(current);
+            current.clear();
+        } else {
+            current += c;
+        }
+    }
+    if (!current.empty()) parts.push_back(current);
+    return parts;
+}
+
+void Fold(std::vector<std::string>& out, const std::vector<std::string>& parts) {
+    for (const std::string& part : parts) {
+        if (part == ".") continue;
+        if (part == "..") {
+            if (!out.empty()) out.pop_back();
+            continue;
+        }
+        out.push_back(part);
+    }
+}
+
+struct DosLocation {
+    char drive;
+    std::vector<std::string> components;
+};
+
+// With the state locked: the drive and absolute components a DOS path names.
+DosLocation Resolve(PathState& state, const std::string& dosPath) {
+    DosLocation where{state.currentDrive, {}};
+    size_t from = 0;
+    if (dosPath.size() >= 2 && dosPath[1] == ':' && IsDriveLetter(dosPath[0])) {
+        where.drive = DriveKey(dosPath[0]);
+        from = 2;
+    }
+    bool rooted = from < dosPath.size() && (dosPath[from] == '\\' || dosPath[from] == '/');
+    if (!rooted) where.components = state.currentDirs[where.drive];
+    Fold(where.components, SplitComponents(dosPath, from));
+    return where;
+}
+
+std::string NativeOf(const PathState& state, const DosLocation& where) {
+    auto mapped = state.drives.find(where.drive);
+    std::string native = mapped != state.drives.end()
+                             ? mapped->second
+                             : std::string("/nonexistent-drive-") + where.drive;
+    if (native == "/") native.clear();
+    for (const std::string& part : where.components) native += "/" + part;
+    return native.empty() ? "/" : native;
+}
+
+}  // namespace
+
+void SetDriveMap(const std::map<char, std::string>& driveToFolder) {
+    PathState& state = State();
+    std::lock_guard<std::mutex> guard(state.lock);
+    state.drives.clear();
+    for (const auto& [letter, folder] : driveToFolder) {
+        if (IsDriveLetter(letter)) state.drives[DriveKey(letter)] = TrimTrailingSlashes(folder);
+    }
+}
+
+std::map<char, std::string> DriveMap() {
+    PathState& state = State();
+    std::lock_guard<std::mutex> guard(state.lock);
+    return state.drives;
+}
+
+std::string NativePath(const std::string& dosPath) {
+    PathState& state = State();
+    std::lock_guard<std::mutex> guard(state.lock);
+    return NativeOf(state, Resolve(state, dosPath));
+}
+
+bool ChangeDrive(int drive) {
+    if (drive < 1 || drive > 26) return false;
+    char letter = static_cast<char>('A' + drive - 1);
+    PathState& state = State();
+    std::lock_guard<std::mutex> guard(state.lock);
+    if (state.drives.count(letter) == 0) return false;
+    state.currentDrive = letter;
+    return true;
+}
+
+bool ChangeDir(const std::string& dosPath) {
+    PathState& state = State();
+    std::lock_guard<std::mutex> guard(state.lock);
+    DosLocation where = Resolve(state, dosPath);
+    if (state.drives.count(where.drive) == 0) return false;
+    std::string native = NativeOf(state, where);
+    if (!posix::IsNativeFolder(native)) return false;
+    state.currentDirs[where.drive] = where.components;
+    return true;
+}
+
+}  // namespace plat

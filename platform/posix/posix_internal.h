@@ -1,0 +1,59 @@
+// Helpers shared by the posix half of the platform seam: the conversion of
+// virtual (scaled) milliseconds to real deadlines, small file-system helpers
+// and the change-notification wait that WaitForPath and the keystroke logs
+// build on. Nothing outside platform/posix includes this header.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace plat {
+struct DialogTemplate;
+}
+
+namespace plat::posix {
+
+using Clock = std::chrono::steady_clock;
+
+// Real deadline for a wait of ms virtual milliseconds starting now;
+// nullopt for kInfinite.
+std::optional<Clock::time_point> DeadlineAfter(uint32_t ms);
+
+// Milliseconds of real time left until the deadline, rounded up, for poll(2);
+// -1 without a deadline, 0 once it has passed.
+int RealMsLeft(const std::optional<Clock::time_point>& deadline);
+
+// Blocks until ready() is true or the deadline passes, waking on changes in
+// nativeFolder (inotify). The condition is checked after the watch is armed,
+// so a change between the first check and the wait is never missed. When the
+// folder cannot be watched the condition is polled every real millisecond.
+bool WaitForChange(const std::string& nativeFolder, uint32_t eventMask,
+                   const std::function<bool()>& ready,
+                   const std::optional<Clock::time_point>& deadline);
+
+// Whole-file helpers on native paths.
+bool ReadWholeFile(const std::string& nativePath, std::string& bytes);
+// Writes to a temporary name in the same folder, then renames over the target.
+bool WriteFileAtomically(const std::string& nativePath, const std::string& bytes);
+bool MakeNativeDirectories(const std::string& nativeFolder);
+bool NativeExists(const std::string& nativePath);
+bool IsNativeFolder(const std::string& nativePath);
+std::string ParentFolder(const std::string& nativePath);
+std::vector<std::string> SplitLines(const std::string& text);
+
+// Desktop layout (see docs/virtual-desktop.md).
+std::string WindowFilePath(uintptr_t window);
+std::string KeyLogPath(uintptr_t window);
+std::string KeysFolder();
+std::string WindowsFolder();
+// Forgets this process's read position in a window's keystroke log.
+void ResetKeyLogOffset(uintptr_t window);
+
+// A dialog template: the current resource module's, else any registered one's.
+const DialogTemplate* LookUpTemplate(int templateId);
+
+}  // namespace plat::posix

@@ -1,0 +1,86 @@
+// Helper processes for cross-process tests: the test binary re-run with a
+// helper mode as its single argument (the way ShellExecute passes
+// parameters). The helper reports through marker files next to its subject,
+// so the test needs no pipes or process handles.
+#include "support/test_support.h"
+
+#include <chrono>
+#include <filesystem>
+#include <sstream>
+
+namespace testsupport {
+namespace {
+
+constexpr const char* kHoldMode = "--child-hold-lock";
+// A helper never outlives a forgotten release by much.
+constexpr int kHelperLifeRealMs = 20000;
+
+std::string& SelfPath() {
+    static std::string path;
+    return path;
+}
+
+void Mark(const std::string& dosPath) {
+    plat::File marker;
+    marker.Open(dosPath, plat::kFileWrite | plat::kFileCreate);
+}
+
+uint32_t VirtualMs(int realMs) { return static_cast<uint32_t>(realMs * plat::TimeScale()); }
+
+// "<mode> <dos path>": open, report ".held" or ".refused", wait for ".release".
+int HoldLock(const std::string& arguments) {
+    std::istringstream in(arguments);
+    unsigned mode = 0;
+    in >> mode;
+    std::string path;
+    std::getline(in >> std::ws, path);
+    plat::File file;
+    if (!file.Open(path, mode)) {
+        Mark(path + ".refused");
+        return 1;
+    }
+    Mark(path + ".held");
+    plat::WaitForPath(path + ".release", VirtualMs(kHelperLifeRealMs));
+    file.Close();
+    return 0;
+}
+
+}  // namespace
+
+void SetSelfPath(const std::string& argv0) {
+    SelfPath() = std::filesystem::absolute(argv0).string();
+}
+
+std::string SelfDosPath() {
+    std::string path = SelfPath();
+    if (path.empty() || path[0] != '/') return path;
+    for (char& c : path) {
+        if (c == '/') c = '\\';
+    }
+    return "Z:" + path;
+}
+
+bool HoldFileInChild(const std::string& dosPath, unsigned mode) {
+    plat::RemoveFile(dosPath + ".held");
+    plat::RemoveFile(dosPath + ".refused");
+    plat::RemoveFile(dosPath + ".release");
+    std::string arguments = std::string(kHoldMode) + " " + std::to_string(mode) + " " + dosPath;
+    if (!plat::ShellExecute(SelfDosPath(), arguments, "", plat::kSwHide)) return false;
+    bool reported = Eventually([&] {
+        return plat::PathExists(dosPath + ".held") || plat::PathExists(dosPath + ".refused");
+    });
+    return reported && plat::PathExists(dosPath + ".held");
+}
+
+void ReleaseHeldFile(const std::string& dosPath) { Mark(dosPath + ".release"); }
+
+bool RunChildMode(int argc, char** argv, int& exitCode) {
+    if (argc < 2) return false;
+    std::string argument = argv[1];
+    std::string prefix = std::string(kHoldMode) + " ";
+    if (argument.rfind(prefix, 0) != 0) return false;
+    exitCode = HoldLock(argument.substr(prefix.size()));
+    return true;
+}
+
+}  // namespace testsupport

@@ -1,0 +1,139 @@
+// The test sandbox: a fresh temporary folder holding drive C: and the
+// virtual desktop, the time scale and the scripted UI, published in the
+// environment too so that child processes (cmmsim, the test binary re-run as
+// a helper) join the same drive map and desktop. Everything is put back, and
+// the folder removed, when the sandbox ends.
+#include "support/test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <thread>
+
+namespace testsupport {
+namespace {
+
+namespace fs = std::filesystem;
+
+const char* const kEnvironment[] = {"CMM_DRIVE_MAP", "CMM_DESKTOP", "CMM_TIME_SCALE"};
+
+std::string FreshRoot() {
+    static std::atomic<unsigned> counter{0};
+    std::random_device seed;
+    fs::path base = fs::temp_directory_path();
+    for (;;) {
+        fs::path candidate = base / ("cmm-test-" + std::to_string(seed()) + "-" + std::to_string(counter++));
+        std::error_code error;
+        if (fs::create_directory(candidate, error)) return candidate.string();
+    }
+}
+
+std::string ScaleText(double scale) {
+    std::ostringstream text;
+    text.imbue(std::locale::classic());
+    text << scale;
+    return text.str();
+}
+
+std::map<std::string, std::string> SavedEnvironment() {
+    std::map<std::string, std::string> saved;
+    for (const char* name : kEnvironment) {
+        if (const char* value = std::getenv(name)) saved[name] = value;
+    }
+    return saved;
+}
+
+}  // namespace
+
+Sandbox::Sandbox(double timeScale)
+    : m_root(FreshRoot()),
+      m_driveC(m_root + "/c"),
+      m_desktop(m_root + "/desktop"),
+      m_oldMap(plat::DriveMap()),
+      m_oldScale(plat::TimeScale()) {
+    fs::create_directories(m_driveC);
+    fs::create_directories(m_desktop);
+    m_oldEnvironment = SavedEnvironment();
+    m_oldDesktop = plat::DesktopFolder();
+    m_oldUI = plat::CurrentHostUI();
+    // Z: is the whole native file system, as under Wine, so native paths such
+    // as the test binary's own can be named as DOS paths.
+    plat::SetDriveMap({{'C', m_driveC}, {'Z', "/"}});
+    plat::ChangeDrive(3);
+    plat::ChangeDir("C:\\");
+    plat::SetDesktopFolder(m_desktop);
+    plat::SetTimeScale(timeScale);
+    plat::SetHostUI(&m_ui);
+    plat::SetEnvironmentValue("CMM_DRIVE_MAP", "C=" + m_driveC + ";Z=/");
+    plat::SetEnvironmentValue("CMM_DESKTOP", m_desktop);
+    plat::SetEnvironmentValue("CMM_TIME_SCALE", ScaleText(timeScale));
+}
+
+Sandbox::~Sandbox() {
+    plat::SetHostUI(m_oldUI);
+    plat::SetTimeScale(m_oldScale);
+    plat::SetDesktopFolder(m_oldDesktop);
+    plat::SetDriveMap(m_oldMap);
+    for (const char* name : kEnvironment) {
+        auto saved = m_oldEnvironment.find(name);
+        plat::SetEnvironmentValue(name, saved != m_oldEnvironment.end() ? saved->second : "");
+    }
+    std::error_code error;
+    fs::remove_all(m_root, error);
+}
+
+void Sandbox::WriteFile(const std::string& dosPath, const std::string& bytes) {
+    fs::path native = plat::NativePath(dosPath);
+    fs::create_directories(native.parent_path());
+    std::ofstream out(native, std::ios::binary | std::ios::trunc);
+    out << bytes;
+    if (!out) ADD_FAILURE() << "cannot write " << native;
+}
+
+std::string Sandbox::ReadFile(const std::string& dosPath) const {
+    std::ifstream in(plat::NativePath(dosPath), std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+bool Sandbox::Exists(const std::string& dosPath) const { return plat::PathExists(dosPath); }
+
+void Sandbox::MakeDir(const std::string& dosPath) {
+    if (!plat::MakeDirectory(dosPath)) ADD_FAILURE() << "cannot make " << dosPath;
+}
+
+std::vector<std::string> Sandbox::KeyLog(plat::WindowHandle window) const {
+    std::ifstream in(m_desktop + "/keys/" + std::to_string(window) + ".log", std::ios::binary);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+std::string Golden(const std::string& name) {
+    std::ifstream in(std::string(CMM_GOLDEN_DIR) + "/" + name, std::ios::binary);
+    if (!in) {
+        ADD_FAILURE() << "golden file missing: " << name;
+        return {};
+    }
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+bool Eventually(const std::function<bool()>& cond, int realMs) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(realMs);
+    for (;;) {
+        if (cond()) return true;
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+}
+
+}  // namespace testsupport

@@ -1,0 +1,151 @@
+// The scripted host UI of the test suite: message boxes answered from a
+// queue (or a handler, or the default answer) and recorded; modal dialogs run
+// by queued handlers; modeless dialogs recorded as the platform announces
+// them; actions run on the pumping thread at the next Idle.
+#include "support/test_support.h"
+
+namespace testsupport {
+namespace {
+
+int DefaultAnswerFor(unsigned style) {
+    switch (style & 0xF) {
+    case plat::kMbYesNo: return plat::kIdNo;
+    case plat::kMbYesNoCancel: return plat::kIdCancel;
+    default: return plat::kIdOk;
+    }
+}
+
+}  // namespace
+
+void ScriptedUI::QueueAnswer(int answer) {
+    std::lock_guard<std::mutex> guard(m_lock);
+    m_answers.push_back(answer);
+}
+
+void ScriptedUI::SetDefaultAnswer(int answer) {
+    std::lock_guard<std::mutex> guard(m_lock);
+    m_defaultAnswer = answer;
+}
+
+std::vector<ShownMessage> ScriptedUI::Messages() const {
+    std::lock_guard<std::mutex> guard(m_lock);
+    return m_messages;
+}
+
+size_t ScriptedUI::MessageCount() const {
+    std::lock_guard<std::mutex> guard(m_lock);
+    return m_messages.size();
+}
+
+void ScriptedUI::ClearMessages() {
+    std::lock_guard<std::mutex> guard(m_lock);
+    m_messages.clear();
+}
+
+void ScriptedUI::OnMessage(std::function<int(const ShownMessage&)> handler) {
+    std::lock_guard<std::mutex> guard(m_lock);
+    m_messageHandler = std::move(handler);
+}
+
+void ScriptedUI::QueueModal(ModalHandler handler) {
+    std::lock_guard<std::mutex> guard(m_lock);
+    m_modals.push_back(std::move(handler));
+}
+
+std::vector<int> ScriptedUI::ModalTemplatesShown() const {
+    std::lock_guard<std::mutex> guard(m_lock);
+    return m_modalShown;
+}
+
+std::vector<ScriptedUI::Modeless> ScriptedUI::ModelessDialogs() const {
+    std::lock_guard<std::mutex> guard(m_lock);
+    return m_modeless;
+}
+
+void ScriptedUI::OnNextIdle(std::function<void()> action) {
+    std::lock_guard<std::mutex> guard(m_lock);
+    m_idleActions.push_back(std::move(action));
+}
+
+int ScriptedUI::MessageBox(const std::string& text, unsigned style) {
+    ShownMessage shown{text, style};
+    std::function<int(const ShownMessage&)> handler;
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        m_messages.push_back(shown);
+        if (m_messageHandler) {
+            // One message box per handler; it runs without the lock, so it may script more.
+            handler = std::move(m_messageHandler);
+            m_messageHandler = nullptr;
+        } else if (!m_answers.empty()) {
+            int answer = m_answers.front();
+            m_answers.pop_front();
+            return answer;
+        } else {
+            return m_defaultAnswer != 0 ? m_defaultAnswer : DefaultAnswerFor(style);
+        }
+    }
+    return handler(shown);
+}
+
+int ScriptedUI::RunModal(const plat::DialogTemplate& dialog, std::map<int, std::string>& values) {
+    ModalHandler handler;
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        m_modalShown.push_back(dialog.id);
+        if (m_modals.empty()) return plat::kIdCancel;
+        handler = std::move(m_modals.front());
+        m_modals.pop_front();
+    }
+    return handler(dialog, values);
+}
+
+void ScriptedUI::ModelessShown(plat::DialogHandle handle, const plat::DialogTemplate& dialog, bool visible) {
+    // The current texts, read before taking the lock: the platform may be asked.
+    std::map<int, std::string> texts{{-1, plat::GetDialogTitle(handle)}};
+    for (const plat::ControlTemplate& control : dialog.controls) {
+        if (control.id != -1) texts[control.id] = plat::GetDialogItemText(handle, control.id);
+    }
+    std::lock_guard<std::mutex> guard(m_lock);
+    for (Modeless& known : m_modeless) {
+        if (known.handle == handle) {
+            known.templateId = dialog.id;
+            known.visible = visible;
+            known.texts = std::move(texts);
+            return;
+        }
+    }
+    m_modeless.push_back({handle, dialog.id, visible, std::move(texts), false});
+}
+
+void ScriptedUI::ModelessText(plat::DialogHandle handle, int controlId, const std::string& text) {
+    std::lock_guard<std::mutex> guard(m_lock);
+    for (Modeless& known : m_modeless) {
+        if (known.handle == handle) {
+            known.texts[controlId] = text;
+            return;
+        }
+    }
+    // Text set before the dialog was first shown: the template id follows on show.
+    m_modeless.push_back({handle, 0, false, {{controlId, text}}, false});
+}
+
+void ScriptedUI::ModelessDestroyed(plat::DialogHandle handle) {
+    std::lock_guard<std::mutex> guard(m_lock);
+    for (Modeless& known : m_modeless) {
+        if (known.handle == handle) known.destroyed = true;
+    }
+}
+
+void ScriptedUI::Idle() {
+    std::function<void()> action;
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        if (m_idleActions.empty()) return;
+        action = std::move(m_idleActions.front());
+        m_idleActions.pop_front();
+    }
+    action();
+}
+
+}  // namespace testsupport
