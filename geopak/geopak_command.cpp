@@ -9,11 +9,8 @@
 #include <charconv>
 #include <cmath>
 
-// A quarter of pi, computed once while the module loads; it turns the answer
-// angles from degrees into radians.
-static const double g_geopakQuarterPi = std::atan(1.0);
-
-double GeopakQuarterPi() { return g_geopakQuarterPi; }
+// GeopakQuarterPi() is set while the module loads, right after the GEOPAK
+// registration record (framework/plugin/module.cpp).
 
 std::string FormatCodeLine(const GeopakCommand& command) {
     return CRT_LOCALE_INDEPENDANT::sprintf("%d\n", static_cast<int>(command.code));

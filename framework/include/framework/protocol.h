@@ -11,6 +11,7 @@
 #include <functional>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 class CObject;
@@ -62,7 +63,15 @@ public:
     CRuntimeClass* GetRuntimeClass() const override;
     static CRuntimeClass* GetThisClass();
 
-    // Virtual operations, in the host's order.
+    // Virtual operations, in the host's order. The base behaviour is that of
+    // a protocol that can do nothing but connect: IsSecondPointProvided TRUE
+    // (TYPE 2 always carries m_secondPoint); Initialize, Read/WriteSettings,
+    // Reset and SetApproachVector TRUE without doing anything;
+    // LocateApplicationWindow no window; GetControllerName empty;
+    // GetProtocolName the registered display name (else the class name);
+    // every other query or action FALSE / 0 / 0.0 and no effect (GetProbeInfo
+    // empties its text). Connect/Disconnect and On{Start,Stop}Transaction set
+    // and clear the state that IsConnected and IsTransactionStarted report.
     virtual BOOL IsSecondPointProvided();
     virtual void OnStartTransaction();
     virtual void OnStopTransaction();
@@ -106,6 +115,10 @@ public:
     // Host side: where notifications go.
     void SetClient(ClientCallback client);
     // TYPE 2 / TYPE 1 to the host's client, with a snapshot of the points.
+    // Delivered synchronously on the calling thread, so one thread's messages
+    // arrive in the order sent; the client runs without any protocol lock
+    // held and may call back into the protocol. Messages from two threads
+    // may interleave: a client shared by them must be thread-safe.
     void SendMessageToClient(int type);
 
     CMMPoint m_position;
@@ -129,9 +142,14 @@ public:
     CRuntimeClass* GetRuntimeClass() const override;
     static CRuntimeClass* GetThisClass();
 
-    virtual ThreadFunction GetThreadFunction();
-    virtual BOOL EndThread();    // asks the worker to exit, wakes it, joins it
-    virtual BOOL StartThread();  // runs GetThreadFunction()(this) on a new thread
+    virtual ThreadFunction GetThreadFunction();  // base: none (StartThread fails)
+    // Asks the worker to exit, sets m_wakeEvent and joins it without a time
+    // limit (a debugger note every 5 s). TRUE once it has ended or when none
+    // ran; FALSE when called on the worker itself (it leaves on its next check).
+    virtual BOOL EndThread();
+    // Runs GetThreadFunction()(this) on a new thread; ExitThread ends it.
+    // FALSE when there is no function or a worker already runs.
+    virtual BOOL StartThread();
 
     // Keeps the worker out between its cycles: the worker holds
     // m_protocolLock for each whole cycle, so suspending takes that lock.
@@ -152,10 +170,12 @@ public:
 
 private:
     std::atomic<int> m_exitRequested{0};
+    std::atomic<std::thread::id> m_workerId{};
     plat::Thread m_thread;
 };
 
-// Ends the calling worker thread (the framework's thread entry catches it).
+// Ends the calling worker thread: unwinds its stack (destructors run) up to
+// the framework's thread entry. A worker must not swallow it with catch (...).
 [[noreturn]] void ExitThread(unsigned exitCode);
 
 // Announces a protocol to the host, from a static object of the plug-in.

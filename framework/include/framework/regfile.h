@@ -34,6 +34,9 @@ public:
     std::string ToText() const;
     void FromText(const std::string& text, const std::string& nameForErrors);
 
+    // Value names match without regard to case, as in the registry. Set
+    // refuses (false) empty or over-long names and texts holding a line
+    // break or NUL, which the line format cannot carry.
     bool GetString(const std::string& name, std::string& value) const override;
     bool GetDword(const std::string& name, uint32_t& value) const override;
     bool SetString(const std::string& name, const std::string& value) override;
@@ -50,4 +53,5 @@ private:
     std::string m_keyPath;
     std::vector<std::pair<std::string, Value>> m_values;  // in insertion order
     std::vector<std::pair<std::string, std::vector<std::string>>> m_otherSections;
+    size_t m_ownSectionIndex = 0;  // where this key's section sits among the others
 };
