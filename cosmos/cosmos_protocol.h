@@ -1,11 +1,21 @@
 // MitutoyoCosmosProtocol: drives a CMM through COSMOS (PartManager, Remote
 // Manager and the host's macro in GEOPAK-WIN) by exchanging named-value
 // parameter files in the COSMOS exchange folder.
+//
+// Two threads use an object: the host's user-interface thread, which makes
+// every call, and the worker thread, which runs the exchanges of handed
+// commands and the position polls of an open transaction. Beyond the
+// event hand-over, two locks of our own keep them apart: m_parametersLock
+// over the caller-side map (the worker's restart path writes and sends it),
+// and m_reportLock over the host points and their notifications.
 #pragma once
 
+#include "cosmos/cosmos_exchange.h"
 #include "cosmos/parameter_map.h"
 #include "framework/protocol.h"
 
+#include <atomic>
+#include <mutex>
 #include <string>
 
 class CDlgCosmosCommand;
@@ -35,6 +45,22 @@ public:
     BOOL EndThread() override;
     BOOL StartThread() override;
 
+    // Connection (host thread).
+    BOOL LaunchPartManager();
+    BOOL RemoteStartPartProgram();
+    static bool PathExists(const std::string& path);
+    void LogDebugLine(const std::string& message);
+
+    // Exchange.
+    int RunCommandExchange(ParameterMap& map);
+    void CancelGeopakMacro();
+    int ActivateGeopakWindow();
+
+    // Hand-over to the worker and the worker itself.
+    int RunCosmosCommand();
+    static void CosmosWorkerThread(CMMProtocolWithThread* protocol);
+    void ReportActualPoint(ParameterMap& map);
+
     // Members, in declaration order.
     int m_hasIndexableHead;
     int m_debugLog;
@@ -53,11 +79,31 @@ public:
     int m_lastCommandResult;
     plat::Event m_pauseRequestEvent{false};
     plat::Event m_pauseAckEvent{false};
-    HWND m_geopakWindow;
+    std::atomic<HWND> m_geopakWindow;  // the restart path reads it on the worker
     ParameterMap m_parameters;
     ParameterMap m_workerParameters;
     CDlgCosmosCommand* m_commandDialog;
     int m_remoteStartTimeout;
+
+    // Held by the host thread while it fills or reads m_parameters (never
+    // across a wait for the worker), and by the restart path while it
+    // writes and re-sends it. Recursive: Connect's own exchange may restart.
+    std::recursive_mutex m_parametersLock;
+    // Held around each report of the host points, from either thread.
+    std::mutex m_reportLock;
+
+private:
+    BOOL ConnectSteps();
+    bool WaitForGeopakToClose();
+    bool CheckInstallation();
+    void PauseWorker();
+    void RestartMacro();
+    void WorkerCycle();
+    void PollPosition();
+    void ShowCommandDialog();
+    void WaitForCommandDone();
+    void CloseCommandDialog();
+    std::string VelmorPath(const char* name) const { return m_cosmosPath + "VELMOR\\" + name; }
 };
 
 double DegreesToRadians(double degrees);  // COSMOS unit: degrees / 45 * atan(1)

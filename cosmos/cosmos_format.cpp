@@ -1,0 +1,53 @@
+// Pure formatting and parsing of the COSMOS exchange files: parameter lines
+// out, answer lines in, and the result an answer gives.
+#include "cosmos/cosmos_exchange.h"
+#include "framework/toolbox.h"
+
+#include <cmath>
+#include <cstdlib>
+
+std::string FormatParameterLine(const std::string& name, double value) {
+    // The name is appended as it stands rather than through "%s", so a name
+    // that came in from an answer with a NUL in it still goes out whole.
+    return name + CRT_LOCALE_INDEPENDANT::sprintf("=%12.3lf\n", value);
+}
+
+std::string FormatParameterText(const ParameterMap& map) {
+    std::string text;
+    for (const ParameterMap::Entry& entry : map) text += FormatParameterLine(entry.first, entry.second);
+    return text;
+}
+
+double ParseAnswerValue(std::string_view text) {
+    // strtod reads what "%lf" reads: leading blanks skipped, the longest
+    // valid prefix taken, in the current locale. It needs a terminated copy.
+    const std::string copy(text);
+    char* end = nullptr;
+    const double value = std::strtod(copy.c_str(), &end);
+    if (end == copy.c_str() || !std::isfinite(value)) return 0.0;
+    return value;
+}
+
+bool MergeAnswerLine(ParameterMap& map, std::string_view line) {
+    const size_t equals = line.find('=');
+    if (equals == std::string_view::npos || equals == 0) return false;
+    map[line.substr(0, equals)] = ParseAnswerValue(line.substr(equals + 1));
+    return true;
+}
+
+void MergeAnswerText(ParameterMap& map, std::string_view text) {
+    while (!text.empty()) {
+        const size_t end = text.find('\n');
+        std::string_view line = text.substr(0, end);
+        text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        if (line.size() < kMaxAnswerLine) MergeAnswerLine(map, line);
+    }
+}
+
+int AnswerResult(ParameterMap& map) {
+    const double error = map["Error"];
+    if (error == 1.0) return cosmos_result::kError1;
+    if (error == 2.0) return cosmos_result::kError2;
+    return cosmos_result::kOk;
+}
