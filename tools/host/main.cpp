@@ -1,0 +1,50 @@
+// cmmhost: a host process for the plug-in. Dispatches the first argument to
+// one of the sub-commands; each parses the rest of the command line itself.
+#include "commands.h"
+#include "plugin_loader.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+struct Command {
+    const char* name;
+    int (*run)(int, char**);
+    const char* summary;
+};
+
+constexpr Command kCommands[] = {
+    {"protocols", &CmdProtocols, "list the protocols the plug-in registers, in order"},
+    {"settings", &CmdSettings, "show or write a protocol's settings in a .reg store"},
+    {"configure", &CmdConfigure, "run a protocol's configuration dialog on the terminal"},
+    {"run", &CmdRun, "connect a protocol and run commands or a script"},
+    {"demo", &CmdDemo, "run the whole job against the simulator"},
+};
+
+void PrintUsage(std::FILE* out) {
+    std::fputs("usage: cmmhost <command> [options]   (cmmhost <command> --help for its options)\n\n", out);
+    for (const Command& c : kCommands) std::fprintf(out, "  %-10s %s\n", c.name, c.summary);
+    std::fputs("\nThe plug-in is Mitutoyo.cmm next to cmmhost unless --plugin PATH names it.\n", out);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc > 0) SetHostProgramPath(argv[0]);
+    if (argc < 2) {
+        PrintUsage(stderr);
+        return 2;
+    }
+    if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0 ||
+        std::strcmp(argv[1], "help") == 0) {
+        PrintUsage(stdout);
+        return 0;
+    }
+    for (const Command& c : kCommands) {
+        if (std::strcmp(argv[1], c.name) == 0) return c.run(argc - 1, argv + 1);
+    }
+    std::fprintf(stderr, "cmmhost: unknown command '%s'\n\n", argv[1]);
+    PrintUsage(stderr);
+    return 2;
+}

@@ -1,0 +1,114 @@
+// Message boxes on the terminal: the text and the buttons are printed, and
+// the answer comes from the --answers policy (a fixed word, or a list used in
+// order) or from a line typed on standard input. When standard input ends,
+// the box is answered the way that gives up: No, Cancel, or OK.
+#include "terminal_ui.h"
+
+#include <cctype>
+#include <cstdio>
+#include <iostream>
+#include <sstream>
+
+namespace {
+
+enum class Buttons { kOk, kOkCancel, kYesNo, kYesNoCancel };
+
+Buttons ButtonsOf(unsigned style) {
+    switch (style & 0x0F) {
+    case plat::kMbOkCancel: return Buttons::kOkCancel;
+    case plat::kMbYesNo: return Buttons::kYesNo;
+    case plat::kMbYesNoCancel: return Buttons::kYesNoCancel;
+    default: return Buttons::kOk;
+    }
+}
+
+const char* ButtonText(Buttons b) {
+    switch (b) {
+    case Buttons::kOkCancel: return "[O]K [C]ancel";
+    case Buttons::kYesNo: return "[Y]es [N]o";
+    case Buttons::kYesNoCancel: return "[Y]es [N]o [C]ancel";
+    default: return "[O]K";
+    }
+}
+
+// The answer that gives up, for a closed standard input.
+int GiveUp(Buttons b) {
+    switch (b) {
+    case Buttons::kOkCancel: return plat::kIdCancel;
+    case Buttons::kYesNo: return plat::kIdNo;
+    case Buttons::kYesNoCancel: return plat::kIdCancel;
+    default: return plat::kIdOk;
+    }
+}
+
+// y/n/o/c (or the whole word) as an answer this box offers; 0 if it offers none.
+int AnswerFor(char letter, Buttons b) {
+    const bool yesNo = b == Buttons::kYesNo || b == Buttons::kYesNoCancel;
+    const bool cancel = b == Buttons::kOkCancel || b == Buttons::kYesNoCancel;
+    switch (std::tolower(static_cast<unsigned char>(letter))) {
+    case 'y': return yesNo ? plat::kIdYes : plat::kIdOk;
+    case 'o': return yesNo ? plat::kIdYes : plat::kIdOk;
+    case 'n': return yesNo ? plat::kIdNo : (cancel ? plat::kIdCancel : plat::kIdOk);
+    case 'c': return cancel ? plat::kIdCancel : (yesNo ? plat::kIdNo : plat::kIdOk);
+    default: return 0;
+    }
+}
+
+const char* AnswerName(int answer) {
+    switch (answer) {
+    case plat::kIdYes: return "Yes";
+    case plat::kIdNo: return "No";
+    case plat::kIdCancel: return "Cancel";
+    default: return "OK";
+    }
+}
+
+// Standard input is shared by every box, whichever thread shows it.
+std::mutex& InputLock() {
+    static std::mutex lock;
+    return lock;
+}
+
+}  // namespace
+
+TerminalUI::TerminalUI(std::string policy) : m_policy(std::move(policy)) {
+    if (m_policy.find(',') != std::string::npos) {
+        std::stringstream list(m_policy);
+        std::string word;
+        while (std::getline(list, word, ',')) {
+            if (!word.empty()) m_scripted.push_back(word);
+        }
+        m_policy = "ask";
+    }
+}
+
+bool TerminalUI::Interactive() const { return m_policy == "ask"; }
+
+int TerminalUI::MessageBox(const std::string& text, unsigned style) {
+    const Buttons buttons = ButtonsOf(style);
+    std::lock_guard<std::mutex> guard(InputLock());
+    std::printf("\n[message] %s\n[buttons] %s\n", text.c_str(), ButtonText(buttons));
+
+    std::string word;
+    if (!m_scripted.empty()) {
+        word = m_scripted.front();
+        m_scripted.erase(m_scripted.begin());
+    } else if (m_policy != "ask") {
+        word = m_policy;
+    }
+    int answer = word.empty() ? 0 : AnswerFor(word[0], buttons);
+    for (int tries = 0; answer == 0 && tries < 5; ++tries) {
+        std::printf("answer? ");
+        std::fflush(stdout);
+        std::string line;
+        if (!std::getline(std::cin, line)) {
+            answer = GiveUp(buttons);
+            break;
+        }
+        answer = line.empty() ? 0 : AnswerFor(line[0], buttons);
+    }
+    if (answer == 0) answer = GiveUp(buttons);
+    std::printf("[answer] %s\n", AnswerName(answer));
+    std::fflush(stdout);
+    return answer;
+}
