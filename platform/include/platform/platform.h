@@ -365,6 +365,10 @@ private:
 // Bytes of memory resident for this process; 0 where unknown.
 size_t ResidentMemoryBytes();
 
+// Whether standard input is an interactive terminal (console), so a tool
+// may ask the user rather than read a script or a pipe.
+bool StandardInputIsTerminal();
+
 // ---------------------------------------------------------------- launchers
 // For the vendor-side simulator (cmmsim) and its shutdown; the plug-in core
 // never uses these.
