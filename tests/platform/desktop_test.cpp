@@ -1,0 +1,136 @@
+// The virtual desktop: window records on disk, look-up by class and title,
+// liveness, the foreground window, and the keystroke log round trip.
+#include "support/test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+using plat::KeyStroke;
+
+std::string WindowFile(const testsupport::Sandbox& box, plat::WindowHandle window) {
+    std::ifstream in(box.Desktop() + "/windows/" + std::to_string(window), std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+TEST(Desktop, WindowsAreFoundByExactClassOrTitleLowestFirst) {
+    testsupport::Sandbox box;
+    plat::WindowHandle first = plat::CreateTopLevelWindow("GEOPAK-WIN", "Result");
+    plat::WindowHandle second = plat::CreateTopLevelWindow("GEOPAK-WIN", "Other");
+    ASSERT_NE(first, plat::kNoWindow);
+    ASSERT_NE(second, plat::kNoWindow);
+    EXPECT_LT(first, second);
+    EXPECT_EQ(plat::FindWindowByClass("GEOPAK-WIN"), first);
+    EXPECT_EQ(plat::FindWindowByTitle("Other"), second);
+    EXPECT_EQ(plat::FindWindowByClass("GEOPAK"), plat::kNoWindow) << "classes match exactly";
+    EXPECT_EQ(plat::FindWindowByTitle("result"), plat::kNoWindow) << "titles match exactly";
+
+    plat::DestroyTopLevelWindow(first);
+    EXPECT_FALSE(plat::IsWindow(first));
+    EXPECT_EQ(plat::FindWindowByClass("GEOPAK-WIN"), second);
+}
+
+TEST(Desktop, RecordFormatAndShowCommand) {
+    testsupport::Sandbox box;
+    plat::WindowHandle window = plat::CreateTopLevelWindow("PMGR", "Part Manager");
+    std::string pid = std::to_string(plat::CurrentProcessId());
+    EXPECT_EQ(WindowFile(box, window), "class=PMGR\ntitle=Part Manager\npid=" + pid + "\nshow=1\n");
+    plat::ShowWindow(window, plat::kSwRestore);
+    EXPECT_EQ(WindowFile(box, window), "class=PMGR\ntitle=Part Manager\npid=" + pid + "\nshow=9\n");
+}
+
+TEST(Desktop, AWindowOfADeadProcessIsNotAlive) {
+    testsupport::Sandbox box;
+    plat::WindowHandle window = plat::CreateTopLevelWindow("GEOPAK-WIN", "Result");
+    std::ofstream(box.Desktop() + "/windows/" + std::to_string(window), std::ios::trunc)
+        << "class=GEOPAK-WIN\ntitle=Result\npid=2147483646\nshow=1\n";
+    EXPECT_FALSE(plat::IsWindow(window));
+    EXPECT_EQ(plat::FindWindowByClass("GEOPAK-WIN"), plat::kNoWindow);
+    // Its id stays taken: a new window gets another one.
+    EXPECT_NE(plat::CreateTopLevelWindow("GEOPAK-WIN", "Result"), window);
+}
+
+TEST(Desktop, ForegroundFollowsActivationAndDies) {
+    testsupport::Sandbox box;
+    EXPECT_EQ(plat::ForegroundWindow(), plat::kNoWindow);
+    EXPECT_FALSE(plat::SendKeyStrokes({KeyStroke{'A', 'A'}})) << "no foreground window";
+    plat::WindowHandle a = plat::CreateTopLevelWindow("A", "a");
+    plat::WindowHandle b = plat::CreateTopLevelWindow("B", "b");
+    plat::SetForegroundWindow(a);
+    EXPECT_EQ(plat::ForegroundWindow(), a);
+    plat::SetFocus(b);
+    EXPECT_EQ(plat::ForegroundWindow(), b);
+    plat::SetActiveWindow(a);
+    EXPECT_EQ(plat::ForegroundWindow(), a);
+    plat::SetForegroundWindow(9999);  // no such window: nothing changes
+    EXPECT_EQ(plat::ForegroundWindow(), a);
+    plat::DestroyTopLevelWindow(a);
+    EXPECT_EQ(plat::ForegroundWindow(), plat::kNoWindow);
+}
+
+TEST(Keys, CanonicalText) {
+    EXPECT_EQ(plat::KeyStrokeText({'R', 'R', true, false, false}), "%R");
+    EXPECT_EQ(plat::KeyStrokeText({'C', 'C', false, true, false}), "^C");
+    EXPECT_EQ(plat::KeyStrokeText({'A', 'A', true, true, true}), "+^%A");
+    EXPECT_EQ(plat::KeyStrokeText({'1', '1'}), "1");
+    EXPECT_EQ(plat::KeyStrokeText({'7', 0}), "7");
+    EXPECT_EQ(plat::KeyStrokeText({'Q', 0}), "Q");
+    EXPECT_EQ(plat::KeyStrokeText({0x0D, 0}), "{ENTER}");
+    EXPECT_EQ(plat::KeyStrokeText({0x09, 0}), "{TAB}");
+    EXPECT_EQ(plat::KeyStrokeText({0x1B, 0}), "{ESC}");
+    EXPECT_EQ(plat::KeyStrokeText({0x28, 0}), "{DOWN}");
+    EXPECT_EQ(plat::KeyStrokeText({0x77, 0}), "{F8}");
+    EXPECT_EQ(plat::KeyStrokeText({0x7F, 0}), "{F16}");
+    EXPECT_EQ(plat::KeyStrokeText({0x73, 0, true}), "%{F4}");
+    EXPECT_EQ(plat::KeyStrokeText({0, '%'}), "{%}") << "notation characters are braced";
+    EXPECT_EQ(plat::KeyStrokeText({0xBA, 0}), "{VKBA}");
+}
+
+TEST(Keys, LogRoundTripInOrderAndOnlyNewLines) {
+    testsupport::Sandbox box;
+    plat::WindowHandle geopak = plat::CreateTopLevelWindow("GEOPAK-WIN", "Result");
+    plat::WindowHandle other = plat::CreateTopLevelWindow("OTHER", "x");
+    plat::SetForegroundWindow(geopak);
+    ASSERT_TRUE(plat::SendKeyStrokes({{'R', 'R', true}, {'I', 'I'}, {0x09, 0}, {0x28, 0}, {0x0D, 0}}));
+    EXPECT_EQ(box.KeyLog(geopak), (std::vector<std::string>{"%R", "I", "{TAB}", "{DOWN}", "{ENTER}"}));
+    EXPECT_EQ(plat::TakeKeyStrokes(geopak, 0), box.KeyLog(geopak));
+    EXPECT_TRUE(plat::TakeKeyStrokes(geopak, 50).empty()) << "taken once only";
+    EXPECT_TRUE(plat::TakeKeyStrokes(other, 0).empty()) << "keys go to the foreground window only";
+    plat::SendKeyStrokes({{'1', '1'}});
+    EXPECT_EQ(plat::TakeKeyStrokes(geopak, 0), (std::vector<std::string>{"1"}));
+}
+
+TEST(Keys, TakeWaitsForKeysFromAnotherThread) {
+    testsupport::Sandbox box;
+    plat::WindowHandle window = plat::CreateTopLevelWindow("SIM", "sim");
+    plat::SetForegroundWindow(window);
+    plat::Thread typist;
+    ASSERT_TRUE(typist.Start([] {
+        plat::Sleep(300);
+        plat::SendKeyStrokes({{0x1B, 0}});
+    }));
+    EXPECT_EQ(plat::TakeKeyStrokes(window, 500000), (std::vector<std::string>{"{ESC}"}));
+    EXPECT_TRUE(typist.Join(500000));
+}
+
+TEST(Keys, AReusedWindowIdStartsWithAnEmptyLog) {
+    testsupport::Sandbox box;
+    plat::WindowHandle old = plat::CreateTopLevelWindow("SIM", "sim");
+    plat::SetForegroundWindow(old);
+    plat::SendKeyStrokes({{'A', 'A'}, {'B', 'B'}});
+    plat::DestroyTopLevelWindow(old);
+    plat::WindowHandle fresh = plat::CreateTopLevelWindow("SIM", "again");
+    ASSERT_EQ(fresh, old);
+    EXPECT_TRUE(box.KeyLog(fresh).empty());
+    EXPECT_TRUE(plat::TakeKeyStrokes(fresh, 0).empty());
+    plat::SetForegroundWindow(fresh);
+    plat::SendKeyStrokes({{'C', 'C'}});
+    EXPECT_EQ(plat::TakeKeyStrokes(fresh, 0), (std::vector<std::string>{"C"}));
+}
+
+}  // namespace

@@ -1,0 +1,192 @@
+// Files: text-mode line ends on disk and on reading, bounded lines, creation
+// and truncation, share modes within one process and across processes,
+// removal of a file in use, and waiting for a file to appear.
+#include "support/test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+using plat::File;
+using plat::FileError;
+
+constexpr unsigned kWriteText = plat::kFileWrite | plat::kFileCreate | plat::kFileText;
+constexpr unsigned kReadText = plat::kFileRead | plat::kFileText;
+
+std::vector<std::string> ReadAllLines(const std::string& path, unsigned mode, size_t maxLength = 65536) {
+    File file;
+    std::vector<std::string> lines;
+    if (!file.Open(path, mode)) return {"<open failed>"};
+    for (std::string line; file.ReadLine(line, maxLength);) lines.push_back(line);
+    return lines;
+}
+
+TEST(TextFiles, WriteCrLfAndReadLinesBack) {
+    testsupport::Sandbox box;
+    File file;
+    ASSERT_TRUE(file.Open("C:\\T.DAT", kWriteText));
+    EXPECT_TRUE(file.Write("Cmd=       5.000\n\nlast"));
+    EXPECT_TRUE(file.Write(" part\r\n"));  // CR LF in the text gets its own CR, as the CRT does
+    EXPECT_TRUE(file.Close());
+    EXPECT_EQ(box.ReadFile("C:\\T.DAT"), "Cmd=       5.000\r\n\r\nlast part\r\r\n");
+
+    box.WriteFile("C:\\A.DAT", "one\r\ntwo\nthree\r\n\r\nfinal");
+    EXPECT_EQ(ReadAllLines("C:\\A.DAT", kReadText),
+              (std::vector<std::string>{"one", "two", "three", "", "final"}));
+    EXPECT_EQ(ReadAllLines("C:\\A.DAT", plat::kFileRead),
+              (std::vector<std::string>{"one\r", "two", "three\r", "\r", "final"}));
+}
+
+TEST(TextFiles, LongLinesComeInPiecesWithoutPhantomEmptyLines) {
+    testsupport::Sandbox box;
+    box.WriteFile("C:\\L.DAT", "abcdefg\r\nabc\r\nab\n");
+    EXPECT_EQ(ReadAllLines("C:\\L.DAT", kReadText, 3),
+              (std::vector<std::string>{"abc", "def", "g", "abc", "ab"}));
+}
+
+TEST(TextFiles, LineEndSplitAcrossReadChunks) {
+    testsupport::Sandbox box;
+    std::string first(65535, 'x');  // its CR is the last byte of the first read chunk
+    box.WriteFile("C:\\B.DAT", first + "\r\nnext\r\n");
+    std::vector<std::string> lines = ReadAllLines("C:\\B.DAT", kReadText);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0], first);
+    EXPECT_EQ(lines[1], "next");
+}
+
+TEST(Files, CreateTruncatesAppendAppendsPlainWriteNeedsTheFile) {
+    testsupport::Sandbox box;
+    box.WriteFile("C:\\F.DAT", "old contents");
+    File file;
+    ASSERT_TRUE(file.Open("C:\\F.DAT", plat::kFileWrite | plat::kFileCreate));
+    file.Write("new");
+    file.Close();
+    EXPECT_EQ(box.ReadFile("C:\\F.DAT"), "new");
+
+    ASSERT_TRUE(file.Open("C:\\F.DAT", plat::kFileWrite | plat::kFileAppend | plat::kFileText));
+    file.Write("\nmore\n");
+    file.Close();
+    EXPECT_EQ(box.ReadFile("C:\\F.DAT"), "new\r\nmore\r\n");
+
+    FileError error = FileError::kNone;
+    EXPECT_FALSE(file.Open("C:\\MISSING.DAT", plat::kFileWrite, &error));
+    EXPECT_EQ(error, FileError::kNotFound);
+    EXPECT_FALSE(box.Exists("C:\\MISSING.DAT"));
+    EXPECT_FALSE(file.Open("C:\\NO\\DIR.DAT", kWriteText, &error));
+    EXPECT_EQ(error, FileError::kNotFound);
+    box.MakeDir("C:\\SUB\\DEEP");
+    EXPECT_FALSE(file.Open("C:\\SUB", plat::kFileRead, &error)) << "a folder is not a file";
+    EXPECT_TRUE(box.Exists("C:\\SUB\\DEEP"));
+}
+
+struct ShareCase {
+    unsigned held;
+    unsigned second;
+    bool allowed;
+};
+
+TEST(ShareModes, BetweenTwoFilesOfOneProcess) {
+    testsupport::Sandbox box;
+    box.WriteFile("C:\\S.DAT", "keep");
+    constexpr unsigned R = plat::kFileRead, W = plat::kFileWrite;
+    constexpr unsigned DW = plat::kShareDenyWrite, DN = plat::kShareDenyNone;
+    const ShareCase cases[] = {
+        {R, R, false},            {R | DW, R | DW, true},   {R | DW, W, false},
+        {R | DW, R | DN, true},   {R | DN, W, true},        {W, R | DN, false},
+        {W, R | DW, false},       {W | DN, W | DN, true},
+        {R | DN, R, true},        {W | DW, R | DN, false},
+    };
+    for (const ShareCase& c : cases) {
+        File first, second;
+        ASSERT_TRUE(first.Open("C:\\S.DAT", c.held)) << c.held;
+        FileError error = FileError::kNone;
+        EXPECT_EQ(second.Open("C:\\S.DAT", c.second, &error), c.allowed) << c.held << " then " << c.second;
+        if (!c.allowed) {
+            EXPECT_EQ(error, FileError::kSharingViolation);
+        }
+    }
+    // A refused create must leave the holder's contents alone.
+    File holder, creator;
+    ASSERT_TRUE(holder.Open("C:\\S.DAT", R | DW));
+    EXPECT_FALSE(creator.Open("C:\\S.DAT", kWriteText));
+    EXPECT_EQ(box.ReadFile("C:\\S.DAT"), "keep");
+}
+
+TEST(RemoveFile, MissingLockedAndFree) {
+    testsupport::Sandbox box;
+    FileError error = FileError::kNone;
+    EXPECT_FALSE(plat::RemoveFile("C:\\NONE.DAT", &error));
+    EXPECT_EQ(error, FileError::kNotFound);
+
+    box.WriteFile("C:\\R.DAT", "x");
+    {
+        File reader;
+        ASSERT_TRUE(reader.Open("C:\\R.DAT", plat::kFileRead | plat::kShareDenyWrite));
+        EXPECT_FALSE(plat::RemoveFile("C:\\R.DAT", &error));
+        EXPECT_EQ(error, FileError::kSharingViolation);
+        EXPECT_TRUE(box.Exists("C:\\R.DAT"));
+    }
+    EXPECT_TRUE(plat::RemoveFile("C:\\R.DAT", &error));
+    EXPECT_EQ(error, FileError::kNone);
+    EXPECT_FALSE(box.Exists("C:\\R.DAT"));
+}
+
+// The other side of each conflict is a separate process: the test binary
+// re-run as a helper that holds the file until released.
+TEST(ShareModes, AcrossProcesses) {
+    testsupport::Sandbox box;
+    box.WriteFile("C:\\X.DAT", "held elsewhere");
+
+    ASSERT_TRUE(testsupport::HoldFileInChild("C:\\X.DAT", plat::kFileRead | plat::kShareDenyWrite));
+    File file;
+    FileError error = FileError::kNone;
+    EXPECT_FALSE(file.Open("C:\\X.DAT", kWriteText, &error)) << "deny-write reader vs writer";
+    EXPECT_EQ(error, FileError::kSharingViolation);
+    EXPECT_TRUE(file.Open("C:\\X.DAT", plat::kFileRead | plat::kShareDenyWrite));
+    file.Close();
+    EXPECT_FALSE(plat::RemoveFile("C:\\X.DAT", &error)) << "remove while another process reads";
+    EXPECT_EQ(error, FileError::kSharingViolation);
+    testsupport::ReleaseHeldFile("C:\\X.DAT");
+    EXPECT_TRUE(testsupport::Eventually([] { return plat::RemoveFile("C:\\X.DAT"); }));
+
+    box.WriteFile("C:\\Y.DAT", "");
+    ASSERT_TRUE(testsupport::HoldFileInChild("C:\\Y.DAT", plat::kFileWrite));
+    EXPECT_FALSE(file.Open("C:\\Y.DAT", plat::kFileRead | plat::kShareDenyWrite, &error))
+        << "exclusive writer vs reader";
+    EXPECT_EQ(error, FileError::kSharingViolation);
+    EXPECT_FALSE(testsupport::HoldFileInChild("C:\\Y.DAT", plat::kFileRead | plat::kShareDenyNone))
+        << "a second helper is refused too";
+    testsupport::ReleaseHeldFile("C:\\Y.DAT");
+    EXPECT_TRUE(testsupport::Eventually(
+        [&] { return file.Open("C:\\Y.DAT", plat::kFileRead | plat::kShareDenyWrite); }));
+}
+
+TEST(WaitForPath, SeesAFileCreatedByAnotherThread) {
+    testsupport::Sandbox box;
+    box.MakeDir("C:\\VELMOR");
+    plat::Thread writer;
+    ASSERT_TRUE(writer.Start([] {
+        plat::Sleep(500);
+        File answer;
+        answer.Open("C:\\VELMOR\\GEO_ZOR.DAT", plat::kFileWrite | plat::kFileCreate);
+    }));
+    EXPECT_TRUE(plat::WaitForPath("C:\\VELMOR\\GEO_ZOR.DAT", 500000));
+    EXPECT_TRUE(writer.Join(500000));
+    EXPECT_TRUE(plat::WaitForPath("C:\\VELMOR\\GEO_ZOR.DAT", 0)) << "already there";
+}
+
+TEST(WaitForPath, TimesOutAndCopesWithAMissingFolder) {
+    testsupport::Sandbox box;
+    EXPECT_FALSE(plat::WaitForPath("C:\\NOPE.DAT", 200));
+    plat::Thread maker;
+    ASSERT_TRUE(maker.Start([&] {
+        plat::Sleep(300);
+        box.WriteFile("C:\\LATER\\FILE.DAT", "x");  // folder and file appear together
+    }));
+    EXPECT_TRUE(plat::WaitForPath("C:\\LATER\\FILE.DAT", 500000));
+    EXPECT_TRUE(maker.Join(500000));
+}
+
+}  // namespace

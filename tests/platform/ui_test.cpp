@@ -1,0 +1,173 @@
+// Host UI plumbing: message boxes with and without a UI, modal template
+// look-up through resource modules, and modeless dialogs whose user actions
+// reach the sink only when the creating thread pumps.
+#include "support/test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+
+namespace {
+
+const std::vector<plat::DialogTemplate> kOwnTemplates = {
+    {103, "Cosmos Command In Progress", 200, 60, "MS Sans Serif", 8,
+     {{2, plat::ControlKind::kPushButton, "Cancel", 75, 40, 50, 14},
+      {1000, plat::ControlKind::kStatic, "waiting", 10, 10, 180, 20},
+      {-1, plat::ControlKind::kStatic, "label", 10, 30, 50, 8}}},
+};
+const std::vector<plat::DialogTemplate> kOtherTemplates = {
+    {103, "Someone else's 103", 10, 10, "", 8, {}},
+    {500, "Only elsewhere", 10, 10, "", 8, {}},
+};
+char kOwnModule, kOtherModule;  // only their addresses count
+
+struct Registered {
+    Registered() {
+        plat::RegisterTemplates(&kOtherModule, &kOtherTemplates);
+        plat::RegisterTemplates(&kOwnModule, &kOwnTemplates);
+        plat::SetResourceModule(&kOwnModule);
+    }
+    ~Registered() {
+        plat::SetResourceModule(nullptr);
+        plat::RegisterTemplates(&kOwnModule, nullptr);
+        plat::RegisterTemplates(&kOtherModule, nullptr);
+    }
+};
+
+struct RecordingSink : plat::DialogSink {
+    std::vector<std::string> calls;
+    void OnCommand(int id) override { calls.push_back("command " + std::to_string(id)); }
+    void OnCloseRequest() override { calls.push_back("close"); }
+    void OnDestroyed() override { calls.push_back("destroyed"); }
+};
+
+TEST(MessageBoxes, WithoutAUiTheSafeAnswer) {
+    plat::HostUI* saved = plat::CurrentHostUI();
+    plat::SetHostUI(nullptr);
+    EXPECT_EQ(plat::MessageBox("ok?", plat::kMbOk | plat::kMbIconHand), plat::kIdOk);
+    EXPECT_EQ(plat::MessageBox("ok or cancel?", plat::kMbOkCancel), plat::kIdOk);
+    EXPECT_EQ(plat::MessageBox("yes or no?", plat::kMbYesNo | plat::kMbSystemModal), plat::kIdNo);
+    EXPECT_EQ(plat::MessageBox("yes, no, cancel?", plat::kMbYesNoCancel), plat::kIdCancel);
+    std::map<int, std::string> values;
+    EXPECT_EQ(plat::RunModalDialog(103, values), -1);
+    plat::SetHostUI(saved);
+}
+
+TEST(MessageBoxes, ScriptedAnswersInOrderThenDefaults) {
+    testsupport::Sandbox box;
+    box.ui().QueueAnswer(plat::kIdYes);
+    EXPECT_EQ(plat::MessageBox("first", plat::kMbYesNo), plat::kIdYes);
+    EXPECT_EQ(plat::MessageBox("second", plat::kMbYesNo), plat::kIdNo);
+    EXPECT_EQ(plat::MessageBox("third", plat::kMbOk), plat::kIdOk);
+    ASSERT_EQ(box.ui().MessageCount(), 3u);
+    EXPECT_EQ(box.ui().Messages()[1].text, "second");
+    EXPECT_EQ(box.ui().Messages()[1].style, unsigned(plat::kMbYesNo));
+}
+
+TEST(ModalDialogs, CurrentModuleFirstThenAnyRegistered) {
+    testsupport::Sandbox box;
+    Registered templates;
+    std::string caption;
+    auto record = [&](const plat::DialogTemplate& d, std::map<int, std::string>& values) {
+        caption = d.caption;
+        values[1000] = "edited";
+        return int(plat::kIdOk);
+    };
+    box.ui().QueueModal(record);
+    std::map<int, std::string> values;
+    EXPECT_EQ(plat::RunModalDialog(103, values), plat::kIdOk);
+    EXPECT_EQ(caption, "Cosmos Command In Progress");
+    EXPECT_EQ(values[1000], "edited");
+    box.ui().QueueModal(record);
+    EXPECT_EQ(plat::RunModalDialog(500, values), plat::kIdOk);
+    EXPECT_EQ(caption, "Only elsewhere");
+    EXPECT_EQ(plat::RunModalDialog(999, values), -1);
+    EXPECT_EQ(plat::RunModalDialog(103, values), plat::kIdCancel) << "nothing queued: cancelled";
+    EXPECT_EQ(box.ui().ModalTemplatesShown(), (std::vector<int>{103, 500, 103}));
+}
+
+TEST(ModelessDialogs, ActionsReachTheSinkOnlyWhenTheCreatorPumps) {
+    testsupport::Sandbox box;
+    Registered templates;
+    RecordingSink sink;
+    plat::DialogHandle dialog = plat::CreateModelessDialog(103, &sink);
+    ASSERT_NE(dialog, 0u);
+    EXPECT_EQ(plat::GetDialogTitle(dialog), "Cosmos Command In Progress");
+    EXPECT_EQ(plat::GetDialogItemText(dialog, 1000), "waiting");
+    EXPECT_FALSE(plat::HasDialogItem(dialog, -1));
+    plat::ShowDialog(dialog, true);
+
+    std::atomic<bool> otherPumped{false};
+    plat::Thread other;
+    ASSERT_TRUE(other.Start([&] {
+        plat::PostDialogCommand(dialog, 2);
+        plat::PostDialogClose(dialog);
+        plat::PumpMessages();  // not the creating thread: dispatches nothing
+        otherPumped = true;
+    }));
+    ASSERT_TRUE(other.Join(500000));
+    EXPECT_TRUE(sink.calls.empty());
+    plat::PumpMessages();
+    EXPECT_EQ(sink.calls, (std::vector<std::string>{"command 2", "close"}));
+
+    plat::SetDialogItemText(dialog, 1000, "done");
+    plat::SetDialogTitle(dialog, "New title");
+    plat::PostDialogCommand(dialog, 2);
+    plat::DestroyDialog(dialog);
+    plat::PumpMessages();
+    plat::PostDialogCommand(dialog, 2);
+    plat::PumpMessages();
+    EXPECT_EQ(sink.calls, (std::vector<std::string>{"command 2", "close", "destroyed"}))
+        << "messages for a destroyed dialog are dropped";
+
+    std::vector<testsupport::ScriptedUI::Modeless> shown = box.ui().ModelessDialogs();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].templateId, 103);
+    EXPECT_TRUE(shown[0].visible);
+    EXPECT_TRUE(shown[0].destroyed);
+    EXPECT_EQ(shown[0].texts[-1], "New title");
+    EXPECT_EQ(shown[0].texts[1000], "done");
+}
+
+// The sink may delete itself when told the window is gone, and may destroy
+// the dialog from within a command.
+TEST(ModelessDialogs, SinkThatDestroysAndDeletesItself) {
+    testsupport::Sandbox box;
+    Registered templates;
+    struct SelfDeleting : plat::DialogSink {
+        plat::DialogHandle handle = 0;
+        std::atomic<int>* destroyed;
+        void OnCommand(int) override { plat::DestroyDialog(handle); }
+        void OnCloseRequest() override {}
+        void OnDestroyed() override {
+            ++*destroyed;
+            delete this;
+        }
+    };
+    std::atomic<int> destroyed{0};
+    auto* sink = new SelfDeleting;
+    sink->destroyed = &destroyed;
+    sink->handle = plat::CreateModelessDialog(103, sink);
+    plat::DialogHandle handle = sink->handle;
+    plat::PostDialogCommand(handle, 2);
+    plat::PostDialogCommand(handle, 2);  // queued behind the one that destroys
+    plat::PumpMessages();
+    EXPECT_EQ(destroyed.load(), 1);
+    EXPECT_EQ(plat::GetDialogTitle(handle), "");
+}
+
+TEST(ModelessDialogs, IdleRunsScriptedActionsOnThePumpingThread) {
+    testsupport::Sandbox box;
+    Registered templates;
+    RecordingSink sink;
+    plat::DialogHandle dialog = plat::CreateModelessDialog(103, &sink);
+    box.ui().OnNextIdle([dialog] { plat::PostDialogCommand(dialog, 2); });
+    plat::PumpMessages();  // runs the action; its message waits for the next pump
+    EXPECT_TRUE(sink.calls.empty());
+    plat::PumpMessages();
+    EXPECT_EQ(sink.calls, (std::vector<std::string>{"command 2"}));
+    plat::DestroyDialog(dialog);
+    EXPECT_EQ(plat::CreateModelessDialog(999, &sink), 0u);
+}
+
+}  // namespace
