@@ -1,0 +1,26 @@
+# The Windows-only parts of the build (included from the top level when
+# cross-building with mingw-w64): the system libraries of the platform half,
+# the dialog templates compiled by windres into the plug-in, the launcher
+# program the simulator copies, and the C++ runtime DLLs beside the binaries.
+enable_language(RC)
+
+target_link_libraries(cmm_platform PUBLIC user32 gdi32 shell32 advapi32 psapi)
+target_link_libraries(ZORToolBox PUBLIC user32 gdi32 shell32 advapi32 psapi)
+
+# The templates go into every module built from the plug-in's code: the
+# Mitutoyo.cmm module and the test programs, which show the same dialogs.
+target_sources(mitutoyo_core PRIVATE ${CMAKE_SOURCE_DIR}/dialogs/Mitutoyo.rc)
+set_property(SOURCE ${CMAKE_SOURCE_DIR}/dialogs/Mitutoyo.rc APPEND PROPERTY
+             OBJECT_DEPENDS ${CMAKE_SOURCE_DIR}/dialogs/resource.h)
+
+# The program every simulator launcher is a copy of.
+add_executable(cmmlaunch ${CMAKE_SOURCE_DIR}/platform/win32/launcher/launcher.cpp)
+cmm_warnings(cmmlaunch)
+if(TARGET cmmsim)
+  add_dependencies(cmmsim cmmlaunch)
+endif()
+
+if(CMM_MINGW_RUNTIME_DLLS)
+  file(MAKE_DIRECTORY ${CMAKE_RUNTIME_OUTPUT_DIRECTORY})
+  file(COPY ${CMM_MINGW_RUNTIME_DLLS} DESTINATION ${CMAKE_RUNTIME_OUTPUT_DIRECTORY})
+endif()

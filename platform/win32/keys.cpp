@@ -1,0 +1,223 @@
+// Keystrokes on Windows. Sending: each keystroke becomes SendInput events
+// (modifiers down, the key, modifiers up) into the foreground window;
+// characters go through VkKeyScan, characters without a key as Unicode
+// input. Receiving, for our own windows: key messages are turned back into
+// the same canonical lines the posix half logs, in arrival order.
+#include "win32_internal.h"
+
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+#include <deque>
+#include <map>
+#include <mutex>
+
+namespace plat {
+namespace {
+
+struct NamedKey {
+    uint16_t vk;
+    const char* name;
+};
+
+constexpr NamedKey kNamedKeys[] = {
+    {0x03, "BREAK"},  {0x08, "BS"},       {0x09, "TAB"},      {0x0C, "CLEAR"},
+    {0x0D, "ENTER"},  {0x13, "PAUSE"},    {0x14, "CAPSLOCK"}, {0x1B, "ESC"},
+    {0x21, "PGUP"},   {0x22, "PGDN"},     {0x23, "END"},      {0x24, "HOME"},
+    {0x25, "LEFT"},   {0x26, "UP"},       {0x27, "RIGHT"},    {0x28, "DOWN"},
+    {0x2C, "PRTSC"},  {0x2D, "INS"},      {0x2E, "DEL"},      {0x2F, "HELP"},
+    {0x90, "NUMLOCK"}, {0x91, "SCROLLLOCK"},
+};
+
+bool IsNamed(uint16_t vk) {
+    for (const NamedKey& key : kNamedKeys) {
+        if (key.vk == vk) return true;
+    }
+    return vk >= VK_F1 && vk <= VK_F16;
+}
+
+bool IsNotationChar(char c) { return c != '\0' && std::strchr("+^%~(){}[]", c) != nullptr; }
+
+std::string KeyName(uint16_t vk) {
+    for (const NamedKey& key : kNamedKeys) {
+        if (key.vk == vk) return std::string("{") + key.name + "}";
+    }
+    if (vk >= VK_F1 && vk <= VK_F16) return "{F" + std::to_string(vk - VK_F1 + 1) + "}";
+    if ((vk >= '0' && vk <= '9') || (vk >= 'A' && vk <= 'Z')) return std::string(1, static_cast<char>(vk));
+    if (vk == VK_SPACE) return " ";
+    char code[16];
+    std::snprintf(code, sizeof code, "{VK%02X}", static_cast<unsigned>(vk));
+    return code;
+}
+
+// ------------------------------------------------------------ sending
+INPUT KeyInput(WORD vk, bool up) {
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = vk;
+    input.ki.wScan = static_cast<WORD>(::MapVirtualKeyA(vk, MAPVK_VK_TO_VSC));
+    input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+    return input;
+}
+
+INPUT UnicodeInput(char c, bool up) {
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wScan = static_cast<unsigned char>(c);
+    input.ki.dwFlags = KEYEVENTF_UNICODE | (up ? KEYEVENTF_KEYUP : 0);
+    return input;
+}
+
+void AddStroke(std::vector<INPUT>& inputs, const KeyStroke& key) {
+    bool shift = key.shift, ctrl = key.ctrl, alt = key.alt;
+    WORD vk = key.vk;
+    if (key.ch != '\0') {
+        SHORT scan = ::VkKeyScanA(key.ch);
+        if (scan == -1) {
+            inputs.push_back(UnicodeInput(key.ch, false));
+            inputs.push_back(UnicodeInput(key.ch, true));
+            return;
+        }
+        vk = LOBYTE(scan);
+        shift |= (HIBYTE(scan) & 1) != 0;
+        ctrl |= (HIBYTE(scan) & 2) != 0;
+        alt |= (HIBYTE(scan) & 4) != 0;
+    }
+    const WORD modifiers[] = {VK_SHIFT, VK_CONTROL, VK_MENU};
+    const bool held[] = {shift, ctrl, alt};
+    for (int i = 0; i < 3; ++i) {
+        if (held[i]) inputs.push_back(KeyInput(modifiers[i], false));
+    }
+    inputs.push_back(KeyInput(vk, false));
+    inputs.push_back(KeyInput(vk, true));
+    for (int i = 2; i >= 0; --i) {
+        if (held[i]) inputs.push_back(KeyInput(modifiers[i], true));
+    }
+}
+
+// ------------------------------------------------------------ receiving
+struct Received {
+    std::mutex lock;
+    std::map<HWND, std::deque<std::string>> lines;
+};
+
+Received& TheReceived() {
+    static Received received;
+    return received;
+}
+
+bool Down(int vk) { return (::GetKeyState(vk) & 0x8000) != 0; }
+
+bool IsModifier(WPARAM vk) {
+    return vk == VK_SHIFT || vk == VK_CONTROL || vk == VK_MENU || vk == VK_LSHIFT || vk == VK_RSHIFT ||
+           vk == VK_LCONTROL || vk == VK_RCONTROL || vk == VK_LMENU || vk == VK_RMENU;
+}
+
+// A key-down that types no character on its own (named keys, and any key
+// with Alt or Ctrl) is the keystroke; the others wait for their WM_CHAR,
+// which carries the character with Shift already applied.
+void OnKeyDown(HWND window, WPARAM vk) {
+    if (IsModifier(vk)) return;
+    KeyStroke key;
+    key.vk = static_cast<uint16_t>(vk);
+    key.alt = Down(VK_MENU);
+    key.ctrl = Down(VK_CONTROL);
+    key.shift = Down(VK_SHIFT);
+    bool typesCharacter = ::MapVirtualKeyA(static_cast<UINT>(vk), MAPVK_VK_TO_CHAR) != 0;
+    if (!key.alt && !key.ctrl && typesCharacter && !IsNamed(key.vk)) return;
+    if (vk >= 'A' && vk <= 'Z') {
+        // A letter with Alt or Ctrl: Shift picks its case, as "%R" and "%r" differ.
+        key.ch = static_cast<char>(key.shift ? vk : std::tolower(static_cast<int>(vk)));
+        key.shift = false;
+    } else if (vk >= '0' && vk <= '9') {
+        key.ch = static_cast<char>(vk);
+    }
+    win32::RecordKeyStroke(window, key);
+}
+
+void OnChar(HWND window, WPARAM ch) {
+    if (ch < 0x20 || ch == 0x7F || ch > 0xFF) return;  // control characters came as named keys
+    KeyStroke key;
+    key.ch = static_cast<char>(ch);
+    SHORT scan = ::VkKeyScanA(key.ch);
+    key.vk = scan == -1 ? 0 : LOBYTE(scan);
+    win32::RecordKeyStroke(window, key);
+}
+
+std::vector<std::string> TakeReceived(HWND window) {
+    Received& received = TheReceived();
+    std::lock_guard<std::mutex> guard(received.lock);
+    auto found = received.lines.find(window);
+    if (found == received.lines.end()) return {};
+    std::vector<std::string> lines(found->second.begin(), found->second.end());
+    found->second.clear();
+    return lines;
+}
+
+void DispatchPending() {
+    MSG message;
+    while (::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+        ::TranslateMessage(&message);
+        ::DispatchMessageA(&message);
+    }
+}
+
+}  // namespace
+
+namespace win32 {
+
+void RecordKeyStroke(HWND window, const KeyStroke& key) {
+    Received& received = TheReceived();
+    std::lock_guard<std::mutex> guard(received.lock);
+    received.lines[window].push_back(KeyStrokeText(key));
+}
+
+bool TranslateOwnKeyMessage(HWND window, UINT message, WPARAM wParam) {
+    switch (message) {
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN: OnKeyDown(window, wParam); return true;
+    case WM_CHAR: OnChar(window, wParam); return true;
+    case WM_SYSCHAR:  // already taken at its key-down; no menu beep
+        return true;
+    default: return false;
+    }
+}
+
+}  // namespace win32
+
+std::string KeyStrokeText(const KeyStroke& key) {
+    std::string text;
+    if (key.shift) text += '+';
+    if (key.ctrl) text += '^';
+    if (key.alt) text += '%';
+    if (key.ch != '\0') {
+        text += IsNotationChar(key.ch) ? std::string("{") + key.ch + "}" : std::string(1, key.ch);
+    } else {
+        text += KeyName(key.vk);
+    }
+    return text;
+}
+
+bool SendKeyStrokes(const std::vector<KeyStroke>& keys) {
+    if (::GetForegroundWindow() == nullptr) return false;
+    std::vector<INPUT> inputs;
+    for (const KeyStroke& key : keys) AddStroke(inputs, key);
+    if (inputs.empty()) return true;
+    UINT sent = ::SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+    return sent == inputs.size();
+}
+
+std::vector<std::string> TakeKeyStrokes(WindowHandle ownWindow, uint32_t ms) {
+    if (ownWindow == kNoWindow) return {};
+    HWND window = win32::ToHwnd(ownWindow);
+    win32::Deadline deadline(ms);
+    for (;;) {
+        // Key messages reach the window procedure on this thread only while it pumps.
+        DispatchPending();
+        std::vector<std::string> lines = TakeReceived(window);
+        if (!lines.empty() || deadline.Passed()) return lines;
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, deadline.Left(), QS_ALLINPUT);
+    }
+}
+
+}  // namespace plat

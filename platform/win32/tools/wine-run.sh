@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Runs a command with Wine ready: the prefix (WINEPREFIX, created on first
+# use, bounded), a private virtual X display, Wine's own debug chatter off.
+# Wine programs inside the command find the display and prefix through the
+# environment.
+set -euo pipefail
+export WINEPREFIX=${WINEPREFIX:-${TMPDIR:-/tmp}/cmm-wine-$(id -u)}
+export WINEDEBUG=${WINEDEBUG:--all}
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  mkdir -p "$WINEPREFIX"
+  timeout 300 xvfb-run -a wineboot -i >/dev/null 2>&1 || true
+  timeout 60 wineserver -w || true
+fi
+# One wineserver for the whole run, so the programs share a desktop.
+exec xvfb-run -a -s "-screen 0 1280x1024x24" bash -c 'wineserver -p 30; "$@"; rc=$?; wineserver -k 2>/dev/null || true; exit $rc' wine-run "$@"

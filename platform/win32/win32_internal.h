@@ -1,0 +1,54 @@
+// What the files of the win32 half share: <windows.h> with the macros that
+// would rename the seam's own functions taken away, real-time conversion of
+// virtual milliseconds, and a few helpers for handles and paths.
+#pragma once
+
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+// Win32 maps these names to their ...A twins; the seam has functions of the same names.
+#undef MessageBox
+#undef ShellExecute
+
+#include "platform/platform.h"
+
+#include <cstdint>
+#include <string>
+
+namespace plat::win32 {
+
+// Virtual milliseconds turned into real ones for a Win32 wait (INFINITE stays).
+DWORD RealMs(uint32_t virtualMs);
+
+// A real-time deadline for loops that wait in several steps.
+class Deadline {
+public:
+    explicit Deadline(uint32_t virtualMs);
+    DWORD Left() const;  // real ms still to wait; INFINITE for no deadline
+    bool Passed() const { return Left() == 0; }
+
+private:
+    bool m_infinite;
+    ULONGLONG m_end;
+};
+
+inline HWND ToHwnd(WindowHandle window) { return reinterpret_cast<HWND>(window); }
+inline WindowHandle FromHwnd(HWND window) { return reinterpret_cast<WindowHandle>(window); }
+
+// The Win32 error of the last call as a seam file error.
+FileError FileErrorOf(DWORD error);
+
+// Folder part of a native path ("C:\a\b.txt" -> "C:\a"); empty for none.
+std::string ParentFolder(const std::string& nativePath);
+
+// Records keystroke messages that reach our own top-level windows
+// (windows.cpp feeds it, keys.cpp drains it).
+void RecordKeyStroke(HWND window, const KeyStroke& key);
+// Handles a key message for one of our own windows; true when it was one.
+bool TranslateOwnKeyMessage(HWND window, UINT message, WPARAM wParam);
+
+}  // namespace plat::win32
