@@ -31,8 +31,7 @@ bool IsScanfSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
-// cos of an angle in degrees, converted as the macro's side expects:
-// degrees / 45 * atan(1).
+// cos of an angle in degrees; the module computes atan(1) once at load time.
 double DirectionCosine(double degrees) { return std::cos(degrees / 45.0 * GeopakQuarterPi()); }
 
 }  // namespace
@@ -57,6 +56,8 @@ bool ParseAnswerNumber(std::string_view text, double& value) {
 
 std::optional<GeopakAnswer> ParseGeopakAnswer(const std::vector<std::string>& lines) {
     if (lines.size() < kAnswerLines) return std::nullopt;
+    for (size_t n = 0; n < kAnswerLines; ++n)
+        if (lines[n].size() >= kAnswerLineLimit) return std::nullopt;
     double v[6];
     for (size_t n = 0; n < 6; ++n) {
         if (!ParseAnswerNumber(lines[n + 1], v[n]) || !std::isfinite(v[n])) return std::nullopt;
@@ -75,7 +76,8 @@ std::optional<GeopakAnswer> ParseGeopakAnswerText(std::string_view text) {
         const size_t end = text.find('\n');
         std::string_view line = text.substr(0, end);
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        lines.emplace_back(line.substr(0, kAnswerLineLimit));
+        if (line.size() >= kAnswerLineLimit) return std::nullopt;
+        lines.emplace_back(line);
         if (end == std::string_view::npos) break;
         text.remove_prefix(end + 1);
     }

@@ -47,7 +47,7 @@ struct GeopakAnswer {
     double cx, cy, cz;
 };
 
-// Lines of an answer, at most this many characters each are looked at.
+// An answer line this long or longer makes the whole answer unreadable.
 constexpr size_t kAnswerLineLimit = 4096;
 constexpr size_t kAnswerLines = 7;
 
@@ -57,8 +57,9 @@ constexpr size_t kAnswerLines = 7;
 bool ParseAnswerNumber(std::string_view text, double& value);
 
 // The answer held by the lines (without line ends). Rejected (nullopt) when
-// there are fewer than seven lines, a line from the second on holds no number,
-// or a value or cosine is not finite: an answer is taken whole or not at all.
+// there are fewer than seven lines, a line is overlong, a line from the second
+// on holds no number, or a value or cosine is not finite: an answer is taken
+// whole or not at all.
 std::optional<GeopakAnswer> ParseGeopakAnswer(const std::vector<std::string>& lines);
 // The same over the raw file text (LF or CR LF line ends).
 std::optional<GeopakAnswer> ParseGeopakAnswerText(std::string_view text);

@@ -18,15 +18,14 @@ constexpr unsigned kStopBox = MB_OK | MB_ICONSTOP | MB_SYSTEMMODAL;
 // A write or close of the command file failed; handled inside the writer.
 struct CommandFileError {};
 
-// Reads the first lines of the answer. A line longer than the limit is cut to
-// its start, so a hostile file can neither grow memory nor shift the lines.
+// Reads the first lines of the answer. A line that reaches the length limit
+// makes the whole answer unreadable: cutting it could shift the lines after it.
 std::vector<std::string> ReadAnswerLines(plat::File& file) {
     std::vector<std::string> lines;
-    std::string piece;
-    while (lines.size() < kAnswerLines && file.ReadLine(piece, kAnswerLineLimit)) {
-        lines.push_back(piece);
-        while (piece.size() == kAnswerLineLimit && file.ReadLine(piece, kAnswerLineLimit)) {
-        }
+    std::string line;
+    while (lines.size() < kAnswerLines && file.ReadLine(line, kAnswerLineLimit)) {
+        if (line.size() >= kAnswerLineLimit) return {};
+        lines.push_back(line);
     }
     return lines;
 }

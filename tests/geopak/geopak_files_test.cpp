@@ -1,0 +1,122 @@
+// The GEOPAK exchange files byte for byte: the command file against golden
+// files, the answer parser on good, short and hostile answers, and the
+// command-file failures the user is told of.
+#include "geopak/geopak_protocol.h"
+#include "support/test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+namespace {
+
+using testsupport::Golden;
+using testsupport::Sandbox;
+
+constexpr unsigned kStopBox = MB_OK | MB_ICONSTOP | MB_SYSTEMMODAL;
+
+TEST(GeopakCommandFile, MatchesGoldenFiles) {
+    Sandbox sandbox;
+    sandbox.MakeDir("C:\\DATA");
+    MitutoyoProtocol protocol;
+    const struct {
+        GeopakCommand command;
+        const char* golden;
+    } cases[] = {
+        {GeopakCommand(9, 10, -5.5, 100), "geopak_in_move.dat"},
+        {GeopakCommand(2, 0, 90, 180), "geopak_in_head.dat"},
+        // A value far wider than any buffer a line could be cut at.
+        {GeopakCommand(std::numeric_limits<int32_t>::min(), 1e300, -123456789012.5, 0.0000004,
+                       -0.0000006, 1234.5678915),
+         "geopak_in_wide.dat"},
+    };
+    for (const auto& c : cases) {
+        protocol.WriteCommandFile(c.command);
+        EXPECT_EQ(sandbox.ReadFile("C:\\DATA\\GEO_IN.DAT"), Golden(c.golden)) << c.golden;
+    }
+    EXPECT_EQ(sandbox.ui().MessageCount(), 0u);
+}
+
+TEST(GeopakCommandFile, ShorterCommandReplacesLongerOneWhole) {
+    Sandbox sandbox;
+    sandbox.MakeDir("C:\\DATA");
+    MitutoyoProtocol protocol;
+    protocol.WriteCommandFile(GeopakCommand(9, 1e300));
+    protocol.WriteCommandFile(GeopakCommand(9, 10, -5.5, 100));
+    EXPECT_EQ(sandbox.ReadFile("C:\\DATA\\GEO_IN.DAT"), Golden("geopak_in_move.dat"));
+}
+
+TEST(GeopakCommandFile, UnopenableFileIsReportedAndCallersGoOn) {
+    Sandbox sandbox;  // no C:\DATA folder
+    MitutoyoProtocol protocol;
+    EXPECT_TRUE(protocol.WriteCommandWithRetry(GeopakCommand(9, 1, 2, 3)));
+    ASSERT_EQ(sandbox.ui().MessageCount(), 1u);
+    EXPECT_EQ(sandbox.ui().Messages()[0].text, "Cannot Open C:\\DATA\\GEO_IN.DAT");
+    EXPECT_EQ(sandbox.ui().Messages()[0].style, kStopBox);
+
+    // The folder is a prefix: no separator is added.
+    sandbox.ui().ClearMessages();
+    protocol.m_exchangeDirectory = "C:\\DATA";
+    protocol.WriteCommandFile(GeopakCommand(9));
+    ASSERT_EQ(sandbox.ui().MessageCount(), 1u);
+    EXPECT_EQ(sandbox.ui().Messages()[0].text, "Cannot Open C:\\DATAGEO_IN.DAT");
+}
+
+TEST(GeopakCommandFile, FileHeldByGeopakIsReported) {
+    Sandbox sandbox;
+    sandbox.MakeDir("C:\\DATA");
+    sandbox.WriteFile("C:\\DATA\\GEO_IN.DAT", "old");
+    ASSERT_TRUE(testsupport::HoldFileInChild("C:\\DATA\\GEO_IN.DAT", plat::kFileRead | plat::kShareDenyWrite));
+    MitutoyoProtocol protocol;
+    protocol.WriteCommandFile(GeopakCommand(9));
+    testsupport::ReleaseHeldFile("C:\\DATA\\GEO_IN.DAT");
+    ASSERT_EQ(sandbox.ui().MessageCount(), 1u);
+    EXPECT_EQ(sandbox.ui().Messages()[0].text, "Cannot Open C:\\DATA\\GEO_IN.DAT");
+    EXPECT_EQ(sandbox.ReadFile("C:\\DATA\\GEO_IN.DAT"), "old");
+}
+
+TEST(GeopakAnswer, AnglesBecomeDirectionCosines) {
+    auto answer = ParseGeopakAnswerText("x\r\n 1.5\r\n-2\r\n3e2 mm\r\n0\r\n90\r\n180\r\n");
+    ASSERT_TRUE(answer);
+    EXPECT_DOUBLE_EQ(answer->x, 1.5);
+    EXPECT_DOUBLE_EQ(answer->y, -2.0);
+    EXPECT_DOUBLE_EQ(answer->z, 300.0);
+    EXPECT_DOUBLE_EQ(answer->cx, 1.0);
+    EXPECT_NEAR(answer->cy, 0.0, 1e-15);
+    EXPECT_DOUBLE_EQ(answer->cz, -1.0);
+    // The first line is not looked at; lines after the seventh neither.
+    EXPECT_TRUE(ParseGeopakAnswerText("\n+1\n\t2\n3\n90\n90\n0\ngarbage\n"));
+    EXPECT_TRUE(ParseGeopakAnswerText("\n1\n2\n3\n90\n90\n0"));  // no final line end
+}
+
+TEST(GeopakAnswer, IncompleteOrHostileAnswersAreRejectedWhole) {
+    const std::string overlong = std::string(kAnswerLineLimit - 1, ' ') + "1";
+    const char* const rejected[] = {
+        "",
+        "0\r\n1\r\n2\r\n3\r\n90\r\n90\r\n",       // six lines
+        "0\r\n1\r\n2\r\n3\r\n90\r\nabc\r\n0\r\n",  // a line without a number
+        "0\r\n1\r\n\r\n3\r\n90\r\n90\r\n0\r\n",    // an empty line
+        "0\r\n1\r\n2\r\n3\r\nnan\r\n90\r\n0\r\n",
+        "0\r\ninf\r\n2\r\n3\r\n90\r\n90\r\n0\r\n",
+        "0\r\n1e999\r\n2\r\n3\r\n90\r\n90\r\n0\r\n",  // out of range
+        "0\r\n+-1\r\n2\r\n3\r\n90\r\n90\r\n0\r\n",
+        "0\r\n.\r\n2\r\n3\r\n90\r\n90\r\n0\r\n",
+    };
+    for (const char* text : rejected) EXPECT_FALSE(ParseGeopakAnswerText(text)) << text;
+    EXPECT_FALSE(ParseGeopakAnswerText("0\n" + overlong + "\n2\n3\n90\n90\n0\n"));
+    EXPECT_TRUE(ParseGeopakAnswerText("0\n" + overlong.substr(1) + "\n2\n3\n90\n90\n0\n"));
+}
+
+TEST(GeopakAnswer, AcceptedAnswerFillsTheWholeRecord) {
+    GeopakCommand command(5, 7, 7, 7, 7, 7, 7);
+    ApplyAnswer(command, *ParseGeopakAnswerText("0\n1\n2\n3\n90\n90\n0\n"));
+    EXPECT_EQ(command.code, 5);
+    EXPECT_DOUBLE_EQ(command.d1, 1.0);
+    EXPECT_DOUBLE_EQ(command.d3, 3.0);
+    EXPECT_NEAR(command.d4, 0.0, 1e-15);
+    EXPECT_NEAR(command.d5, 0.0, 1e-15);
+    EXPECT_DOUBLE_EQ(command.d6, 1.0);
+}
+
+}  // namespace
