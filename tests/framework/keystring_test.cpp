@@ -1,0 +1,131 @@
+// The key-string notation: what each form turns into, what is refused and
+// where, and that a refused string types nothing at all.
+#include "framework/toolbox.h"
+#include "support/test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <mutex>
+
+namespace {
+
+// The keystrokes as one line of canonical texts, plus the raw codes of the
+// first key, so a wrong vk or ch shows in the failure message.
+std::string Render(const std::vector<plat::KeyStroke>& keys) {
+    std::string out;
+    for (const plat::KeyStroke& k : keys) out += plat::KeyStrokeText(k) + " ";
+    return out;
+}
+
+TEST(KeyString, ProtocolSequencesParseToTheKeysAnOperatorWouldPress) {
+    struct Case {
+        const char* text;
+        const char* expected;
+    } cases[] = {
+        {"%RI{TAB}{TAB}{TAB}{DOWN}{DOWN}{TAB}{TAB}{ENTER}",
+         "%R I {TAB} {TAB} {TAB} {DOWN} {DOWN} {TAB} {TAB} {ENTER} "},
+        {"%R{DOWN}{ENTER}", "%R {DOWN} {ENTER} "},
+        {"1{ENTER}{ENTER}", "1 {ENTER} {ENTER} "},
+        {"%I{DOWN}{DOWN}{ENTER}", "%I {DOWN} {DOWN} {ENTER} "},
+        {"{TAB 3}", "{TAB} {TAB} {TAB} "},
+        {"~", "{ENTER} "},
+        {"{esc}{F8}{f16}", "{ESC} {F8} {F16} "},
+    };
+    for (const Case& c : cases) {
+        KeyParseResult r = ParseKeyString(c.text);
+        ASSERT_TRUE(r.ok) << c.text << ": " << r.error;
+        EXPECT_EQ(Render(r.keys), c.expected) << c.text;
+    }
+}
+
+TEST(KeyString, CodesModifiersGroupsAndLiterals) {
+    KeyParseResult r = ParseKeyString("%r+(ab)^{DEL}{%}{{}{}}{~ 2} 9");
+    ASSERT_TRUE(r.ok) << r.error;
+    ASSERT_EQ(r.keys.size(), 11u);
+    // A letter keeps the case it was written in but has the letter's key code.
+    EXPECT_EQ(r.keys[0].vk, 'R');
+    EXPECT_EQ(r.keys[0].ch, 'r');
+    EXPECT_TRUE(r.keys[0].alt);
+    EXPECT_FALSE(r.keys[0].ctrl || r.keys[0].shift);
+    // Shift holds for the whole group, and for nothing after it.
+    EXPECT_TRUE(r.keys[1].shift && r.keys[2].shift);
+    EXPECT_EQ(r.keys[2].vk, 'B');
+    EXPECT_TRUE(r.keys[3].ctrl);
+    EXPECT_EQ(r.keys[3].vk, 0x2E);
+    EXPECT_EQ(r.keys[3].ch, 0);
+    EXPECT_FALSE(r.keys[3].shift);
+    // Braced specials type themselves, without modifiers.
+    const char literals[] = {'%', '{', '}', '~', '~', ' '};
+    for (size_t i = 0; i < 6; ++i) {
+        EXPECT_EQ(r.keys[4 + i].ch, literals[i]) << i;
+        EXPECT_EQ(r.keys[4 + i].vk, 0) << i;
+        EXPECT_FALSE(r.keys[4 + i].alt || r.keys[4 + i].shift || r.keys[4 + i].ctrl) << i;
+    }
+    EXPECT_EQ(r.keys[10].vk, '9');
+    EXPECT_EQ(r.keys[10].ch, '9');
+    EXPECT_TRUE(ParseKeyString("").ok);
+    EXPECT_EQ(ParseKeyString("{TAB 0}").keys.size(), 0u);
+    EXPECT_EQ(ParseKeyString("{DOWN 255}").keys.size(), 255u);
+}
+
+TEST(KeyString, MalformedTextIsRefusedWithTheOffsetOfTheFault) {
+    struct Case {
+        const char* text;
+        size_t offset;
+        const char* words;  // part of the message
+    } cases[] = {
+        {"%R{TABB}", 3, "unknown key name 'TABB'"},
+        {"ab{TAB", 2, "'{'"},
+        {"x(ab", 1, "'('"},
+        {"ab)", 2, "')'"},
+        {"{ENTER}%", 7, "modifier '%'"},
+        {"+()", 1, "empty group"},
+        {"^)", 0, "modifier"},
+        {"{TAB 256}", 5, "repeat"},
+        {"{TAB x}", 5, "repeat"},
+        {"{TAB 1000000}", 5, "repeat"},
+        {"{}", 0, "empty"},
+        {"a}b", 1, "'}'"},
+        {"{F17}", 1, "F17"},
+        {"{F0}", 1, "F0"},
+        {"ok\ttab", 2, "control"},
+    };
+    for (const Case& c : cases) {
+        KeyParseResult r = ParseKeyString(c.text);
+        EXPECT_FALSE(r.ok) << c.text;
+        EXPECT_TRUE(r.keys.empty()) << c.text;
+        EXPECT_EQ(r.errorOffset, c.offset) << c.text << ": " << r.error;
+        EXPECT_NE(r.error.find(c.words), std::string::npos) << c.text << ": " << r.error;
+    }
+    // Repeats cannot blow up memory: the expansion is capped.
+    std::string huge;
+    for (int i = 0; i < 300; ++i) huge += "{TAB 255}";
+    EXPECT_FALSE(ParseKeyString(huge).ok);
+}
+
+TEST(KeyString, SendKeyStringTypesAllOrNothing) {
+    testsupport::Sandbox sandbox;
+    plat::WindowHandle window = plat::CreateTopLevelWindow("xmeas_res4500drawtask9012", "GEOPAK-WIN");
+    ASSERT_NE(window, plat::kNoWindow);
+    plat::SetForegroundWindow(window);
+    std::mutex lock;
+    std::vector<std::string> debugLines;
+    plat::SetDebugOutputHook([&](const std::string& line) {
+        std::lock_guard<std::mutex> guard(lock);
+        debugLines.push_back(line);
+    });
+
+    EXPECT_EQ(SendKeyString("%R{DOWN}{TABB}"), FALSE);
+    EXPECT_TRUE(sandbox.KeyLog(window).empty()) << "a refused string typed something";
+    EXPECT_EQ(SendKeyString("%R{DOWN}{ENTER}"), TRUE);
+    EXPECT_EQ(SendKey(VK_F8), TRUE);
+    EXPECT_EQ(sandbox.KeyLog(window), (std::vector<std::string>{"%R", "{DOWN}", "{ENTER}", "{F8}"}));
+
+    plat::SetDebugOutputHook(nullptr);
+    ASSERT_EQ(debugLines.size(), 1u);
+    EXPECT_NE(debugLines[0].find("TABB"), std::string::npos) << debugLines[0];
+    EXPECT_NE(debugLines[0].find("offset 9"), std::string::npos) << debugLines[0];
+    plat::DestroyTopLevelWindow(window);
+}
+
+}  // namespace

@@ -1,0 +1,199 @@
+// The .reg store and the registry value functions: the byte-exact file
+// format, what a malformed file does (error naming the line, key and file
+// untouched), other keys' sections surviving a rewrite, and value kinds.
+#include "framework/regfile.h"
+#include "framework/toolbox.h"
+#include "support/test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+const std::string kKey = "HKEY_CURRENT_USER\\Software\\ZOR\\CMM Protocols\\Test";
+
+std::string ReadNative(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void WriteNative(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+RegFileKey SampleKey() {
+    RegFileKey key(kKey);
+    EXPECT_EQ(WriteRegistryValue(&key, "CosmosPath", std::string("C:\\COSMOS\\")), TRUE);
+    EXPECT_EQ(WriteRegistryValue(&key, "Quote \"me\"", std::string("say \"hi\"")), TRUE);
+    EXPECT_EQ(WriteRegistryValue(&key, "Empty", std::string()), TRUE);
+    EXPECT_EQ(WriteRegistryValue(&key, "GeoPak Local", 1), TRUE);
+    EXPECT_EQ(WriteRegistryValue(&key, "Big", -1), TRUE);
+    EXPECT_EQ(WriteRegistryValue(&key, "REMOTESTARTTIMEOUT", 12000), TRUE);
+    return key;
+}
+
+TEST(RegFile, WritesTheGoldenBytesAndReadsThemBack) {
+    RegFileKey key = SampleKey();
+    EXPECT_EQ(key.ToText(), testsupport::Golden("regfile_values.reg"));
+
+    RegFileKey again(kKey);
+    again.FromText(testsupport::Golden("regfile_values.reg"), "golden");
+    EXPECT_EQ(again.ToText(), key.ToText());
+    EXPECT_EQ(GetRegistryValue(&again, "cosmospath", std::string("x")), "C:\\COSMOS\\")
+        << "value names match without regard to case";
+    EXPECT_EQ(GetRegistryValue(&again, "Big", 7u), 0xFFFFFFFFu);
+}
+
+TEST(RegFile, ValueKindsDefaultsAndRefusals) {
+    RegFileKey key = SampleKey();
+    // A value of the other kind is as good as missing: the default comes back.
+    EXPECT_EQ(GetRegistryValue(&key, "GeoPak Local", std::string("dflt")), "dflt");
+    EXPECT_EQ(GetRegistryValue(&key, "CosmosPath", 42u), 42u);
+    EXPECT_EQ(GetRegistryValue(&key, "Missing", 5u), 5u);
+    // No key at all: defaults, and writes fail.
+    EXPECT_EQ(GetRegistryValue(nullptr, "CosmosPath", std::string("d")), "d");
+    EXPECT_EQ(WriteRegistryValue(nullptr, "CosmosPath", std::string("x")), FALSE);
+    EXPECT_EQ(WriteRegistryValue(nullptr, "DEBUG", 1), FALSE);
+    // Rewriting changes the kind in place, keeping the value's position.
+    EXPECT_EQ(WriteRegistryValue(&key, "cosmospath", 3), TRUE);
+    EXPECT_TRUE(key.Values().front().second.isDword);
+    EXPECT_EQ(key.Values().front().first, "CosmosPath");
+    // Texts the line format cannot carry are refused, not mangled.
+    EXPECT_EQ(WriteRegistryValue(&key, "Bad", std::string("two\r\nlines")), FALSE);
+    EXPECT_EQ(WriteRegistryValue(&key, "", std::string("x")), FALSE);
+    EXPECT_EQ(key.Values().size(), 6u);
+}
+
+TEST(RegFile, ReaderAcceptsLfCommentsAndOtherKeysAndKeepsThem) {
+    const std::string text =
+        "REGEDIT4\n\n; exported by hand\n"
+        "[HKEY_CURRENT_USER\\Software\\Other]\n\"Keep\"=\"me\"\n"
+        "\"Bin\"=hex:01,02,\\\n  03,04\n@=\"default\"\n\n"
+        "[" + kKey + "]\n\"DEBUG\"=dword:1\n\"DEBUG\"=dword:0000000C\n\n"
+        "[HKEY_CURRENT_USER\\Software\\After]\n\"X\"=dword:00000002\n";
+    RegFileKey key(kKey);
+    key.FromText(text, "mixed.reg");
+    EXPECT_EQ(GetRegistryValue(&key, "DEBUG", 0u), 12u) << "a repeated value: the last counts";
+    ASSERT_EQ(key.Values().size(), 1u);
+    WriteRegistryValue(&key, "New", std::string("v"));
+    const std::string expected =
+        "REGEDIT4\r\n\r\n"
+        "[HKEY_CURRENT_USER\\Software\\Other]\r\n\"Keep\"=\"me\"\r\n"
+        "\"Bin\"=hex:01,02,\\\r\n  03,04\r\n@=\"default\"\r\n\r\n"
+        "[" + kKey + "]\r\n\"DEBUG\"=dword:0000000c\r\n\"New\"=\"v\"\r\n\r\n"
+        "[HKEY_CURRENT_USER\\Software\\After]\r\n\"X\"=dword:00000002\r\n\r\n";
+    EXPECT_EQ(key.ToText(), expected);
+}
+
+TEST(RegFile, MalformedTextNamesTheLineAndChangesNothing) {
+    struct Case {
+        const char* text;
+        int line;
+    } cases[] = {
+        {"", 1},
+        {"Windows Registry Editor Version 5.00\r\n", 1},
+        {"REGEDIT4\r\n\"A\"=\"b\"\r\n", 2},
+        {"REGEDIT4\r\n[K]\r\n\"A\"=\"unterminated\r\n", 3},
+        {"REGEDIT4\r\n[K]\r\n\"A\"=dword:123456789\r\n", 3},
+        {"REGEDIT4\r\n[K]\r\n\"A\"=dword:12g4\r\n", 3},
+        {"REGEDIT4\r\n[K]\r\n\"A\"=\"x\" trailing\r\n", 3},
+        {"REGEDIT4\r\n[K]\r\n\"A\"=\"bad \\n escape\"\r\n", 3},
+        {"REGEDIT4\r\n\r\n[K]\r\n\"A\"=hex:01\r\n", 4},
+        {"REGEDIT4\r\n[K\r\n", 2},
+        {"REGEDIT4\r\n[-K]\r\n", 2},
+        {"REGEDIT4\r\n[K]\r\n[k]\r\n", 3},
+        {"REGEDIT4\r\n[K]\r\nA=1\r\n", 3},
+        {"REGEDIT4\r\n[Other]\r\n\"B\"=hex:01,\\\r\n", 3},
+    };
+    for (const Case& c : cases) {
+        RegFileKey key("K");
+        key.SetDword("Kept", 7);
+        try {
+            key.FromText(c.text, "store.reg");
+            ADD_FAILURE() << "accepted: " << c.text;
+        } catch (const RegFileError& e) {
+            EXPECT_EQ(e.line(), c.line) << c.text << " -> " << e.what();
+            EXPECT_EQ(std::string(e.what()).rfind("store.reg:" + std::to_string(c.line) + ": ", 0), 0u)
+                << e.what();
+        }
+        ASSERT_EQ(key.Values().size(), 1u) << c.text;
+        EXPECT_EQ(GetRegistryValue(&key, "Kept", 0u), 7u) << c.text;
+    }
+    std::string longLine = "REGEDIT4\r\n[K]\r\n\"A\"=\"" + std::string(70000, 'x') + "\"\r\n";
+    RegFileKey key("K");
+    EXPECT_THROW(key.FromText(longLine, "long.reg"), RegFileError);
+}
+
+TEST(RegFile, SaveReplacesAtomicallyAndLoadTreatsMissingAsEmpty) {
+    testsupport::Sandbox sandbox;
+    const std::string folder = sandbox.Root() + "/store";
+    std::filesystem::create_directory(folder);
+    const std::string path = folder + "/settings.reg";
+    RegFileKey key(kKey);
+    key.Load(path);  // no file yet
+    EXPECT_TRUE(key.Values().empty());
+    key = SampleKey();
+    key.Save(path);
+    EXPECT_EQ(ReadNative(path), testsupport::Golden("regfile_values.reg"));
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        EXPECT_EQ(entry.path().filename().string(), "settings.reg") << "temporary file left behind";
+
+    // A folder where the file should be is an error, not an empty key.
+    RegFileKey other(kKey);
+    EXPECT_THROW(other.Load(folder), RegFileError);
+    EXPECT_THROW(key.Save(sandbox.Root() + "/no/such/folder/x.reg"), RegFileError);
+}
+
+// cmmhost settings as a real process: the defaults each protocol stores, and
+// a malformed store left exactly as it was.
+std::string RunCmmhost(const std::vector<std::string>& args, int& exitCode) {
+    plat::ChildProcess child;
+    EXPECT_TRUE(child.Start(std::string(CMM_BIN_DIR) + "/cmmhost", args));
+    EXPECT_TRUE(child.Wait(20000)) << "cmmhost hung";
+    exitCode = child.ExitCode();
+    return child.Output() + child.Errors();
+}
+
+TEST(HostSettings, FreshProtocolsStoreExactlyTheirDefaults) {
+    testsupport::Sandbox sandbox;
+    const std::string store = sandbox.Root() + "/host.reg";
+    int exitCode = -1;
+    RunCmmhost({"settings", "write", "Mitutoyo - COSMOS1.3", "--store", store}, exitCode);
+    EXPECT_EQ(exitCode, 0);
+    EXPECT_EQ(ReadNative(store), testsupport::Golden("settings_cosmos_defaults.reg"));
+
+    // GEOPAK never writes "DEBUG", and leaves one set by hand alone.
+    WriteNative(store, "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\ZOR\\CMM Protocols\\"
+                       "Mitutoyo - GEOPAK3v5.3]\r\n\"DEBUG\"=dword:00000001\r\n");
+    RunCmmhost({"settings", "write", "Mitutoyo - GEOPAK3v5.3", "--store", store}, exitCode);
+    EXPECT_EQ(exitCode, 0);
+    std::string expected = testsupport::Golden("settings_geopak_defaults.reg");
+    const std::string marker = "GEOPAK3v5.3]\r\n";
+    expected.insert(expected.find(marker) + marker.size(), "\"DEBUG\"=dword:00000001\r\n");
+    EXPECT_EQ(ReadNative(store), expected);
+}
+
+TEST(HostSettings, MalformedStoreIsReportedByLineAndNeverOverwritten) {
+    testsupport::Sandbox sandbox;
+    const std::string store = sandbox.Root() + "/broken.reg";
+    const std::string broken = "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\ZOR\\CMM Protocols\\"
+                               "Mitutoyo - COSMOS1.3]\r\n\"CosmosPath\"=\"D:\\\\C\\\\\"\r\n\"DEBUG\"=dword:zz\r\n";
+    WriteNative(store, broken);
+    int exitCode = 0;
+    std::string output =
+        RunCmmhost({"settings", "write", "Mitutoyo - COSMOS1.3", "--store", store}, exitCode);
+    EXPECT_NE(exitCode, 0);
+    EXPECT_NE(output.find("broken.reg:5:"), std::string::npos) << output;
+    EXPECT_EQ(ReadNative(store), broken);
+
+    output = RunCmmhost({"settings", "show", "No Such Protocol", "--store", store}, exitCode);
+    EXPECT_NE(exitCode, 0);
+    EXPECT_NE(output.find("No Such Protocol"), std::string::npos) << output;
+}
+
+}  // namespace
