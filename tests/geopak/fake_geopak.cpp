@@ -1,7 +1,7 @@
 // The scripted GEOPAK side. Files are taken by renaming them out of the way
-// (which never blocks the plug-in's own opens) and then waiting until no
-// writer holds the renamed file; answers appear at once by renaming a
-// finished file into place.
+// and reading them until complete, never locking them (a lock could refuse
+// one of the plug-in's opens); answers appear at once by renaming a finished
+// file into place.
 #include "fake_geopak.h"
 
 #include <chrono>
@@ -19,6 +19,13 @@ std::string AnswerText(double x, double y, double z, double a, double b, double 
     return text;
 }
 
+void HandleEveryMessage(testsupport::ScriptedUI& ui, std::function<int(const testsupport::ShownMessage&)> handler) {
+    ui.OnMessage([&ui, handler](const testsupport::ShownMessage& message) {
+        HandleEveryMessage(ui, handler);
+        return handler(message);
+    });
+}
+
 std::optional<GeopakCommand> ParseCommandText(const std::string& text) {
     std::istringstream in(text);
     in.imbue(std::locale::classic());
@@ -29,6 +36,17 @@ std::optional<GeopakCommand> ParseCommandText(const std::string& text) {
         if (!(in >> *field)) return std::nullopt;
     return command;
 }
+
+namespace {
+
+// Seven lines, each ended by CR LF.
+bool IsCompleteCommand(const std::string& text) {
+    size_t lines = 0;
+    for (size_t pos = text.find("\r\n"); pos != std::string::npos; pos = text.find("\r\n", pos + 2)) ++lines;
+    return lines >= 7 && text.size() >= 2 && text.compare(text.size() - 2, 2, "\r\n") == 0;
+}
+
+}  // namespace
 
 FakeGeopak::FakeGeopak(testsupport::Sandbox& sandbox, std::string exchangeDir, std::string title)
     : m_sandbox(sandbox),
@@ -109,17 +127,21 @@ void FakeGeopak::Step() {
 }
 
 std::optional<std::string> FakeGeopak::Take(const std::string& name) {
+    // Renamed the moment it appears, the file may still be written: the
+    // writer keeps its handle. It is read, without any lock that could refuse
+    // the writer, until it is complete.
     const std::string taken = name + ".TAKEN";
     std::error_code error;
     fs::rename(Native(name), Native(taken), error);
     if (error) return std::nullopt;
-    // A writer that opened the file before the rename still holds it.
-    plat::File hold;
-    for (int tries = 0; !hold.Open(m_exchangeDir + taken, plat::kFileRead) && tries < 5000; ++tries)
+    const bool command = name == "GEO_IN.DAT";
+    std::string text;
+    for (int tries = 0; tries < 20000; ++tries) {
+        std::ifstream in(Native(taken), std::ios::binary);
+        text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        if (command ? IsCompleteCommand(text) : !text.empty()) break;
         std::this_thread::sleep_for(std::chrono::microseconds(100));
-    hold.Close();
-    std::ifstream in(Native(taken), std::ios::binary);
-    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    }
     fs::remove(Native(taken), error);
     return text;
 }

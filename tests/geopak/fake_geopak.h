@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -64,6 +65,10 @@ private:
     std::vector<GeopakCommand> m_commands;
     std::thread m_thread;
 };
+
+// Makes the handler answer every message box from now on (the scripted UI
+// takes one handler per box).
+void HandleEveryMessage(testsupport::ScriptedUI& ui, std::function<int(const testsupport::ShownMessage&)> handler);
 
 // Parses the seven lines of a command file as the macro reads them.
 std::optional<GeopakCommand> ParseCommandText(const std::string& text);

@@ -57,10 +57,10 @@ TEST(GeopakCommandFile, UnopenableFileIsReportedAndCallersGoOn) {
 
     // The folder is a prefix: no separator is added.
     sandbox.ui().ClearMessages();
-    protocol.m_exchangeDirectory = "C:\\DATA";
+    protocol.m_exchangeDirectory = "C:\\MISSING\\SUB";
     protocol.WriteCommandFile(GeopakCommand(9));
     ASSERT_EQ(sandbox.ui().MessageCount(), 1u);
-    EXPECT_EQ(sandbox.ui().Messages()[0].text, "Cannot Open C:\\DATAGEO_IN.DAT");
+    EXPECT_EQ(sandbox.ui().Messages()[0].text, "Cannot Open C:\\MISSING\\SUBGEO_IN.DAT");
 }
 
 TEST(GeopakCommandFile, FileHeldByGeopakIsReported) {

@@ -46,6 +46,13 @@ protected:
     Recorder recorder;
 };
 
+// The macro must answer within the one look, and see commands that are soon
+// replaced: real time gives it room on a busy machine.
+class GeopakMeasureSlow : public GeopakMeasure {
+protected:
+    GeopakMeasureSlow() : GeopakMeasure(1.0) {}
+};
+
 TEST_F(GeopakMeasure, StaleAnswerIsNeverTakenForANewOne) {
     sandbox.WriteFile(kOut, AnswerText(999, 999, 999, 0, 0, 0));
     GeopakCommand command(8, 1, 2, 3, 4, 5, 6);
@@ -65,7 +72,7 @@ TEST_F(GeopakMeasure, OutsideATransactionOnlyOneLookIsTaken) {
     EXPECT_TRUE(Eventually([&] { return sandbox.Exists(kOut); }));  // came, but too late
 }
 
-TEST_F(GeopakMeasure, RejectedAnswerIsConsumedAndLeavesTheRecordAsSent) {
+TEST_F(GeopakMeasureSlow, RejectedAnswerIsConsumedAndLeavesTheRecordAsSent) {
     sandbox.WriteFile(kOut, "stale");
     FakeGeopak geopak(sandbox);
     for (const char* bad : {"0\r\n1\r\n2\r\n3\r\n", "0\r\n1\r\nZ\r\n3\r\n0\r\n0\r\n0\r\n"}) {
@@ -77,13 +84,21 @@ TEST_F(GeopakMeasure, RejectedAnswerIsConsumedAndLeavesTheRecordAsSent) {
     }
     EXPECT_EQ(geopak.Codes(), (std::vector<int>{5, 5}));
     EXPECT_EQ(recorder.Take().size(), 0u);
+    EXPECT_FALSE(sandbox.Exists(kOut));
+
+    // The same macro's good answer is taken.
+    geopak.QueueAnswer(AnswerText(1, 2, 3, 0, 90, 180));
+    GeopakCommand command(5);
+    EXPECT_TRUE(protocol.SendGEOPAKCommand(command));
+    EXPECT_EQ(command.d3, 3.0);
+    EXPECT_DOUBLE_EQ(command.d6, -1.0);
 }
 
-TEST_F(GeopakMeasure, MeasurePointProbesThroughTheNominalPointAndReportsIt) {
+TEST_F(GeopakMeasureSlow, MeasurePointProbesThroughTheNominalPointAndReportsIt) {
     FakeGeopak geopak(sandbox);
     geopak.SetDefaultAnswer(AnswerText(99, 99, 99, 0, 0, 0));
     EXPECT_TRUE(protocol.MeasurePoint(10, 20, 30, 0, 0, -2));
-    ASSERT_TRUE(Eventually([&] { return geopak.CommandCount() == 3; }));
+    ASSERT_TRUE(Eventually([&] { return geopak.CommandCount() >= 3; }));
     EXPECT_EQ(geopak.Codes(), (std::vector<int>{12, 8, 11}));
     const GeopakCommand probe = geopak.Commands()[1];
     EXPECT_EQ(probe.d1, 10.0);
@@ -117,7 +132,7 @@ TEST_F(GeopakMeasure, DirectionWithoutLengthIsRefusedAndNothingIsSent) {
 }
 
 TEST_F(GeopakMeasure, HeadTurnWaitsForTheUsersConfirmation) {
-    sandbox.ui().OnMessage([&](const testsupport::ShownMessage&) {
+    geopaktest::HandleEveryMessage(sandbox.ui(), [&](const testsupport::ShownMessage&) {
         // The command is out before the user is asked.
         EXPECT_EQ(sandbox.ReadFile("C:\\DATA\\GEO_IN.DAT"), testsupport::Golden("geopak_in_head.dat"));
         return IDOK;
@@ -134,7 +149,7 @@ TEST_F(GeopakMeasure, PedalEndsTheRecordingAndItsAnswerIsThrownAway) {
     for (bool answerComes : {true, false}) {
         protocol.OnStartTransaction();
         sandbox.ui().ClearMessages();
-        sandbox.ui().OnMessage([&](const testsupport::ShownMessage&) {
+        geopaktest::HandleEveryMessage(sandbox.ui(), [&](const testsupport::ShownMessage&) {
             if (answerComes) sandbox.WriteFile(kOut, AnswerText(1, 2, 3, 0, 0, 0));
             return IDOK;
         });

@@ -20,14 +20,20 @@ const std::vector<std::string> kEndKeys = {"{F8}", "{ESC}", "2", "{ENTER}"};
 
 class GeopakRecording : public ::testing::Test {
 protected:
-    GeopakRecording() : sandbox(20.0), geopak(sandbox) {
+    // Slow enough for the macro to see the move's commands, which follow each
+    // other 100 ms apart.
+    GeopakRecording() : sandbox(2.0), geopak(sandbox) {
         protocol.m_geopakLocal = 0;
+        geopaktest::HandleEveryMessage(sandbox.ui(), [](const testsupport::ShownMessage& m) {
+            return (m.style & MB_YESNO) ? IDYES : IDOK;  // a slow macro is waited for
+        });
         protocol.SetClient([this](const ClientMessage& m) {
             std::lock_guard<std::mutex> guard(lock);
             messages.push_back(m);
         });
         EXPECT_TRUE(protocol.Connect());
         EXPECT_TRUE(protocol.StartThread());
+        sandbox.ui().ClearMessages();
     }
     ~GeopakRecording() override {
         if (protocol.IsTransactionStarted()) protocol.OnStopTransaction();
@@ -116,9 +122,9 @@ TEST_F(GeopakRecording, MoveToEndsTheRecordingAndStartsItAgain) {
     const auto codes = geopak.Codes();
     size_t interrupt = 0;
     while (interrupt < codes.size() && codes[interrupt] != 12) ++interrupt;
-    ASSERT_LT(interrupt, codes.size());
+    ASSERT_LT(interrupt, codes.size()) << ::testing::PrintToString(codes);
     for (size_t n = 0; n < interrupt; ++n) EXPECT_EQ(codes[n], 5);
-    EXPECT_EQ(sandbox.ui().MessageCount(), 0u);
+    for (const auto& m : sandbox.ui().Messages()) ADD_FAILURE() << m.text;
 }
 
 }  // namespace
