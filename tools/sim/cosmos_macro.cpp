@@ -180,8 +180,12 @@ private:
             ++s.counts[counter];
             error = effect(s, at);
             plan = TakeAnswerPlan(s.faults, Side::kCosmos, code);
+            if (plan.delayMs == 0) CountDelivery(s, Side::kCosmos, plan);
         });
-        if (plan.delayMs > 0 && Delay(plan.delayMs)) return;
+        if (plan.delayMs > 0) {
+            if (Delay(plan.delayMs)) return;
+            store::Update([&](SimState& s) { CountDelivery(s, Side::kCosmos, plan); });
+        }
         Deliver(plan, error, at);
     }
 
@@ -197,9 +201,8 @@ private:
     // A position poll: the next measured point, waited for while none is
     // queued; with --poll-position the current position at once.
     void Poll() {
-        store::Count("cosmos.cmd5");
+        SimState peek = store::Update([](SimState& s) { ++s.counts["cosmos.cmd5"]; });
         for (;;) {
-            SimState peek = store::Read();
             if (!peek.config.pollPosition) {
                 WaitEnd end = WaitWhileServing(
                     m_window, CommandPath(), plat::kInfinite,
@@ -218,25 +221,21 @@ private:
                 plan = TakeAnswerPlan(faults, Side::kCosmos, 5);
                 if (plan.CarriesPoint() && !s.config.pollPosition && !(point = TakeNextPoint(s))) return;
                 s.faults = faults;
+                CountDelivery(s, Side::kCosmos, plan);
                 taken = true;
             });
             if (!taken) continue;  // another process took the point meanwhile
-            plan.delayMs = 0;
             Deliver(plan, 0, point ? *point : CurrentPosition(s));
             return;
         }
     }
 
     void Deliver(const AnswerPlan& plan, int error, const MeasuredPoint& at) {
-        if (!plan.answer) {
-            store::Count("cosmos.unanswered");
-        } else if (plan.remoteMsg) {
+        if (plan.remoteMsg) {
             PublishAnswerFile(Velmor("REMOTE.MSG"), "MESSAGE FROM COSMOS\n");
-            store::Count("cosmos.remote_msg");
-        } else {
+        } else if (plan.answer) {
             int sent = plan.error != 0 ? plan.error : error;
             PublishAnswerFile(Velmor("GEO_ZOR.DAT"), AnswerText(sent, at, plan.garbage), plan.lockMs);
-            store::Count("cosmos.answers");
         }
         if (plan.crashAfter != 0 && m_handled >= plan.crashAfter) Crash(m_window, "geopakwin");
     }

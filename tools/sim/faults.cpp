@@ -86,4 +86,10 @@ AnswerPlan TakeAnswerPlan(Faults& f, Side side, int code) {
     return plan;
 }
 
+void CountDelivery(SimState& state, Side side, const AnswerPlan& plan) {
+    std::string what = side == Side::kCosmos ? "cosmos." : "geopak.";
+    what += !plan.answer ? "unanswered" : plan.remoteMsg ? "remote_msg" : "answers";
+    ++state.counts[what];
+}
+
 }  // namespace cmmsim

@@ -34,4 +34,9 @@ struct AnswerPlan {
 
 AnswerPlan TakeAnswerPlan(Faults& faults, Side side, int code);
 
+// Counts what the plan delivers ("cosmos.answers", "geopak.unanswered", ...)
+// in the same state update that made it, so a client that sees the answer
+// file also sees the count.
+void CountDelivery(SimState& state, Side side, const AnswerPlan& plan);
+
 }  // namespace cmmsim

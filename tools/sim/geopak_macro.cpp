@@ -163,6 +163,7 @@ private:
                 bool carries = plan.CarriesPoint() && !plan.garbage;
                 if (carries && !s.config.pollPosition && !(point = TakeNextPoint(s))) return;
                 s.faults = faults;
+                CountDelivery(s, Side::kGeopak, plan);
                 taken = true;
             });
             if (!taken) continue;  // another process took the point meanwhile
@@ -171,7 +172,6 @@ private:
                                   AnswerText(c.code, point ? *point : CurrentPosition(peek), plan),
                                   plan.lockMs);
             }
-            store::Count(plan.answer ? "geopak.answers" : "geopak.unanswered");
             CrashWhenDue(plan.crashAfter);
             return;
         }

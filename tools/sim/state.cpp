@@ -95,7 +95,10 @@ class StoreLock {
 public:
     StoreLock() {
         auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (!m_file.Open(kLockFile, plat::kFileWrite | plat::kFileAppend)) {
+        plat::FileError error = plat::FileError::kNone;
+        while (!m_file.Open(kLockFile, plat::kFileWrite | plat::kFileAppend, &error)) {
+            if (error != plat::FileError::kSharingViolation)
+                throw std::runtime_error("no simulator installed here (run: cmmsim install)");
             if (std::chrono::steady_clock::now() > deadline)
                 throw std::runtime_error("the simulator's state stays locked");
             std::this_thread::sleep_for(std::chrono::microseconds(500));

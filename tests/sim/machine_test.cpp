@@ -1,0 +1,166 @@
+// The virtual CMM's bookkeeping, fault plans and key sequence recognition:
+// seeded noise along the normal, first-in first-out points, direction angles
+// that the plug-in's cosines turn back into the direction, one-shot faults
+// used up by exactly one answer, and key sequences as the desktop logs them.
+#include "faults.h"
+#include "keys.h"
+#include "machine.h"
+
+#include "framework/toolbox.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <stdexcept>
+
+namespace cmmsim {
+namespace {
+
+SimState FreshState(double noise, uint64_t seed) {
+    SimState state;
+    state.config.sceneText = DefaultSceneText();
+    state.config.noise = noise;
+    state.config.seed = seed;
+    return state;
+}
+
+MeasuredPoint ProbeTop(SimState& state) {
+    Scene part = ParseScene(DefaultSceneText()).scene;
+    return *ProbeMove(state, part, {50, 50, 53}, {50, 50, 47});
+}
+
+TEST(SimMachine, NoiseIsSeededPerProbeAndLiesAlongTheNormal) {
+    SimState a = FreshState(0.002, 7), b = FreshState(0.002, 7), c = FreshState(0.002, 8);
+    MeasuredPoint a1 = ProbeTop(a), a2 = ProbeTop(a), b1 = ProbeTop(b), c1 = ProbeTop(c);
+    EXPECT_EQ(a1.point.z, b1.point.z);
+    EXPECT_NE(a1.point.z, a2.point.z);
+    EXPECT_NE(a1.point.z, c1.point.z);
+    EXPECT_NEAR(a1.point.z, 50.0, 0.02);
+    EXPECT_EQ(a1.point.x, 50.0);
+    EXPECT_EQ(a1.point.y, 50.0);
+    EXPECT_EQ(a.probes, 2u);
+}
+
+TEST(SimMachine, PointsLeaveInOrderExactlyOnce) {
+    SimState s = FreshState(0, 1);
+    EXPECT_FALSE(TakeNextPoint(s));
+    QueuePoint(s, {{1, 0, 0}, {0, 0, -1}});
+    ProbeTop(s);
+    QueuePoint(s, {{3, 0, 0}, {0, 0, -1}});
+    EXPECT_EQ(TakeNextPoint(s)->point.x, 1);
+    EXPECT_EQ(TakeNextPoint(s)->point.z, 50);
+    EXPECT_EQ(TakeNextPoint(s)->point.x, 3);
+    EXPECT_FALSE(TakeNextPoint(s));
+    EXPECT_EQ(s.pointsQueued, 3u);
+    EXPECT_EQ(s.pointsAnswered, 3u);
+}
+
+TEST(SimMachine, ProbingWithoutContactEndsAtTheTargetAndQueuesNothing) {
+    SimState s = FreshState(0, 1);
+    Scene part = ParseScene(DefaultSceneText()).scene;
+    EXPECT_FALSE(ProbeMove(s, part, {100, 75, 53}, {100, 75, 47}));
+    EXPECT_TRUE(s.queue.empty());
+    EXPECT_EQ(s.machine.position.z, 47);
+}
+
+TEST(SimMachine, DirectionAnglesGiveBackTheDirectionAsCosines) {
+    const double toRadians = std::atan(1.0) / 45.0;
+    for (Vec3 d : {Vec3{0, 0, -1}, Vec3{1, 0, 0}, Normalized(Vec3{1, -2, 3})}) {
+        Vec3 angles = DirectionAngles(d);
+        EXPECT_NEAR(std::cos(angles.x * toRadians), d.x, 1e-12);
+        EXPECT_NEAR(std::cos(angles.y * toRadians), d.y, 1e-12);
+        EXPECT_NEAR(std::cos(angles.z * toRadians), d.z, 1e-12);
+    }
+    Vec3 down = DirectionAngles({0, 0, -1});
+    EXPECT_DOUBLE_EQ(down.z, 180.0);
+}
+
+TEST(SimFaults, OneShotFaultsGoWithExactlyOneAnswer) {
+    Faults f;
+    f.error = 2;
+    f.garbage = true;
+    f.neverAnswer = {9};
+    AnswerPlan silent = TakeAnswerPlan(f, Side::kCosmos, 9);
+    EXPECT_FALSE(silent.answer);
+    EXPECT_EQ(f.error, 2);  // an unanswered command uses nothing up
+    AnswerPlan first = TakeAnswerPlan(f, Side::kCosmos, 5);
+    EXPECT_EQ(first.error, 2);
+    EXPECT_TRUE(first.garbage);
+    EXPECT_FALSE(first.CarriesPoint());
+    AnswerPlan second = TakeAnswerPlan(f, Side::kCosmos, 5);
+    EXPECT_EQ(second.error, 0);
+    EXPECT_FALSE(second.garbage);
+    EXPECT_TRUE(second.CarriesPoint());
+
+    f.remoteMsg = true;
+    f.error = 1;
+    AnswerPlan message = TakeAnswerPlan(f, Side::kCosmos, 5);
+    EXPECT_TRUE(message.remoteMsg);
+    EXPECT_EQ(f.error, 1);  // stays for the answer after the message
+}
+
+TEST(SimFaults, GeopakAnswersKeepCosmosOnlyFaults) {
+    Faults f;
+    f.error = 1;
+    f.remoteMsg = true;
+    f.shortAnswer = true;
+    AnswerPlan plan = TakeAnswerPlan(f, Side::kGeopak, 5);
+    EXPECT_TRUE(plan.shortAnswer);
+    EXPECT_FALSE(plan.CarriesPoint());
+    EXPECT_EQ(f.error, 1);
+    EXPECT_TRUE(f.remoteMsg);
+    EXPECT_FALSE(f.shortAnswer);
+}
+
+TEST(SimFaults, FlagsParseAndRejectBadValues) {
+    Faults f;
+    std::vector<std::string> args = {"--answer-delay", "250", "--never-answer-cmd", "5", "--garbage", "x"};
+    EXPECT_EQ(ParseFaultFlag(args, 0, f), 2u);
+    EXPECT_EQ(ParseFaultFlag(args, 2, f), 2u);
+    EXPECT_EQ(ParseFaultFlag(args, 4, f), 1u);
+    EXPECT_EQ(ParseFaultFlag(args, 5, f), 0u);
+    EXPECT_EQ(f.answerDelayMs, 250u);
+    EXPECT_EQ(f.neverAnswer, std::vector<int>{5});
+    for (std::vector<std::string> bad : {std::vector<std::string>{"--error", "3"}, {"--error"},
+                                         {"--lock-answer", "12ms"}, {"--crash-after", "0"},
+                                         {"--answer-delay", "-1"}}) {
+        EXPECT_THROW(ParseFaultFlag(bad, 0, f), std::invalid_argument) << bad[0];
+    }
+}
+
+std::vector<std::string> Typed(const std::string& keys) {
+    std::vector<std::string> lines;
+    for (const plat::KeyStroke& key : ParseKeyString(keys).keys) lines.push_back(plat::KeyStrokeText(key));
+    return lines;
+}
+
+TEST(SimKeys, DefaultMacroSequencesAreToldApart) {
+    Config c;
+    KeySequences keys;
+    ASSERT_TRUE(keys.Add(1, c.cancelKeys));
+    ASSERT_TRUE(keys.Add(2, c.restartKeys1));
+    ASSERT_TRUE(keys.Add(3, c.restartKeys2));
+    ASSERT_TRUE(keys.Add(4, c.exitKeys));
+    EXPECT_EQ(keys.Feed(Typed(c.cancelKeys)), std::vector<int>{1});
+    EXPECT_EQ(keys.Feed(Typed("xy" + c.restartKeys1 + c.restartKeys2)), (std::vector<int>{2, 3}));
+    std::vector<std::string> exit = Typed(c.exitKeys);
+    EXPECT_TRUE(keys.Feed({exit.begin(), exit.begin() + 2}).empty());  // split across two takes
+    EXPECT_EQ(keys.Feed({exit.begin() + 2, exit.end()}), std::vector<int>{4});
+    EXPECT_TRUE(keys.Feed(Typed("{DOWN}{ENTER}1{ENTER}")).empty());
+}
+
+TEST(SimKeys, RecordingEndMatchesSingleVirtualKeys) {
+    KeySequences keys;
+    ASSERT_TRUE(keys.Add(7, "{F8}{ESC}2{ENTER}"));
+    std::vector<std::string> sent;
+    for (uint16_t vk : {0x77, 0x1B, 0x32, 0x0D}) {
+        plat::KeyStroke key;
+        key.vk = vk;
+        sent.push_back(plat::KeyStrokeText(key));
+    }
+    EXPECT_EQ(keys.Feed(sent), std::vector<int>{7});
+    EXPECT_FALSE(keys.Add(8, "{NOSUCHKEY"));
+}
+
+}  // namespace
+}  // namespace cmmsim
