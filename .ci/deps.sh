@@ -2,7 +2,7 @@
 # Installs the Debian packages a target needs, when they are missing.
 # As root it runs apt-get; otherwise it prints the one command to run.
 set -euo pipefail
-set_native="cmake ninja-build g++ clang libgtest-dev libgmock-dev libbenchmark-dev libclang-rt-14-dev"
+set_native="cmake ninja-build g++ clang libgtest-dev libgmock-dev libbenchmark-dev libclang-rt-14-dev nlohmann-json3-dev"
 set_windows="g++-mingw-w64-x86-64-posix wine wine64 xvfb xauth imagemagick googletest"
 case "${1:-native}" in
   native) pkgs="$set_native" ;;
