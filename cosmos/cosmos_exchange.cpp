@@ -18,11 +18,11 @@ int MitutoyoCosmosProtocol::RunCommandExchange(ParameterMap& map) {
     if (!WriteParameterFileWithBackup(map, VelmorPath("ZOR_GEO.DAT"))) return cosmos_result::kWriteFailed;
     plat::Event* const events[] = {&m_interruptEvent, &m_commandRequestEvent, &m_pauseRequestEvent};
     const int result = AwaitCosmosAnswer(map, VelmorPath("GEO_ZOR.DAT"), VelmorPath("REMOTE.MSG"), events, 3, 0);
-    if (result == cosmos_result::kInterrupted || result == cosmos_result::kPaused) RestartMacro();
+    if (result == cosmos_result::kInterrupted || result == cosmos_result::kPaused) RestartMacro(map);
     return result;
 }
 
-void MitutoyoCosmosProtocol::RestartMacro() {
+void MitutoyoCosmosProtocol::RestartMacro(ParameterMap& interrupted) {
     CancelGeopakMacro();
     // The macro is restarted even when its window was not found: the keys
     // then go to whatever has the focus, as an operator's would.
@@ -33,6 +33,13 @@ void MitutoyoCosmosProtocol::RestartMacro() {
         std::lock_guard<std::recursive_mutex> guard(m_parametersLock);
         m_parameters["SkipInit"] = 1.0;
         m_parameters["MachType"] = static_cast<double>(m_machineType);
+        // A handed command's map is copied back over m_parameters when the
+        // command ends; marked too, it cannot undo the restarted macro's
+        // SkipInit = 1 for the commands that follow.
+        if (&interrupted != &m_parameters) {
+            interrupted["SkipInit"] = 1.0;
+            interrupted["MachType"] = static_cast<double>(m_machineType);
+        }
         RunCommandExchange(m_parameters);
     }
     m_pauseAckEvent.Set();

@@ -97,7 +97,7 @@ private:
     bool WaitForGeopakToClose();
     bool CheckInstallation();
     void PauseWorker();
-    void RestartMacro();
+    void RestartMacro(ParameterMap& interrupted);
     void WorkerCycle();
     void PollPosition();
     void ShowCommandDialog();
