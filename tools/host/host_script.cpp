@@ -61,14 +61,16 @@ std::string ParseArguments(const std::vector<std::string>& words, size_t first, 
     return {};
 }
 
-// Configure values may hold blanks (window titles): the rest of the line is
-// split at blanks only before a word that contains "=".
+// Value names and values may hold blanks ("GeoPak Window name=GEOPAK - X"):
+// a new setting starts only at a word with "=" once the current one has its
+// "=". Runs of blanks become one.
 std::vector<std::string> ConfigureWords(const std::string& line) {
-    std::string body = line.substr(0, line.find('#'));
-    std::vector<std::string> raw = Words(body), merged;
+    std::vector<std::string> raw = Words(line), merged;
     for (size_t i = 1; i < raw.size(); ++i) {
-        if (raw[i].find('=') == std::string::npos && !merged.empty()) merged.back() += " " + raw[i];
-        else merged.push_back(raw[i]);
+        bool startsNew = merged.empty() ||
+                         (raw[i].find('=') != std::string::npos && merged.back().find('=') != std::string::npos);
+        if (startsNew) merged.push_back(raw[i]);
+        else merged.back() += " " + raw[i];
     }
     merged.insert(merged.begin(), raw.front());
     return merged;

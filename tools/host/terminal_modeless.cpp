@@ -41,7 +41,11 @@ bool TakeCtrlC() { return g_ctrlC.exchange(0) != 0; }
 
 void TerminalUI::ModelessShown(plat::DialogHandle dialog, const plat::DialogTemplate& tmpl, bool visible) {
     std::lock_guard<std::mutex> guard(m_lock);
-    if (m_modeless != dialog) g_status = StatusLine{tmpl.caption, "", false};
+    if (m_modeless != dialog) {
+        // The previous dialog closes only at a later pump: end its line here.
+        if (g_status.visible) std::fputs("\n", stderr);
+        g_status = StatusLine{tmpl.caption, "", false};
+    }
     m_modeless = dialog;
     if (visible && !g_status.visible) Draw(g_status);
     if (!visible && g_status.visible) std::fputs("  [cancelled]\n", stderr);

@@ -1,0 +1,116 @@
+// End-to-end test support (see e2e_support.h).
+#include "e2e_support.h"
+
+#include <cmath>
+#include <fstream>
+#include <sstream>
+
+namespace e2e {
+
+std::string Bin(const std::string& name) { return std::string(CMM_BIN_DIR) + "/" + name; }
+
+double Distance(const json& a, double x, double y, double z) {
+    return std::hypot(a[0].get<double>() - x, a[1].get<double>() - y, a[2].get<double>() - z);
+}
+
+HostResult Parse(bool finished, int exitCode, const std::string& out, const std::string& err) {
+    HostResult r{finished, exitCode, out, err, {}};
+    std::istringstream in(out);
+    for (std::string line; std::getline(in, line);) {
+        json j = json::parse(line, nullptr, false);
+        if (!j.is_discarded() && j.is_object()) r.lines.push_back(j);
+    }
+    return r;
+}
+
+std::vector<json> HostResult::Of(const char* key) const {
+    std::vector<json> out;
+    for (const json& j : lines)
+        if (j.contains(key)) out.push_back(j);
+    return out;
+}
+
+std::vector<json> HostResult::Positions() const {
+    std::vector<json> out;
+    for (const json& j : lines)
+        if (j.value("type", 0) == 2) out.push_back(j);
+    return out;
+}
+
+std::vector<json> HostResult::Points() const {
+    std::vector<json> out;
+    for (const json& j : lines)
+        if (j.value("type", 0) == 1) out.push_back(j);
+    return out;
+}
+
+std::vector<std::string> HostResult::Messages() const {
+    std::vector<std::string> out;
+    for (const json& j : Of("message")) out.push_back(j["message"].get<std::string>());
+    return out;
+}
+
+int HostResult::Result(int line) const {
+    for (const json& j : Of("command"))
+        if (j.value("line", 0) == line) return j.value("result", -1);
+    return -1;
+}
+
+std::string HostResult::Describe() const {
+    return "exit " + std::to_string(exitCode) + (finished ? "" : " (did not finish)") + "\n--- stdout\n" + out +
+           "--- stderr\n" + err.substr(err.size() > 4000 ? err.size() - 4000 : 0);
+}
+
+SimWorld::SimWorld(const std::vector<std::string>& installFlags, double timeScale) : m_sandbox(timeScale) {
+    std::vector<std::string> args = {"install"};
+    args.insert(args.end(), installFlags.begin(), installFlags.end());
+    m_installed = Sim(args, &m_installOutput) == 0;
+}
+
+SimWorld::~SimWorld() { Sim({"shutdown"}); }
+
+int SimWorld::Sim(const std::vector<std::string>& args, std::string* output) {
+    plat::ChildProcess sim;
+    if (!sim.Start(Bin("cmmsim"), args)) return -1;
+    bool ended = sim.Wait(15000);
+    if (!ended) sim.Kill();
+    if (output) *output = sim.Output() + sim.Errors();
+    return ended ? sim.ExitCode() : -1;
+}
+
+json SimWorld::Status() {
+    std::string out;
+    plat::ChildProcess sim;
+    if (!sim.Start(Bin("cmmsim"), {"status"}) || !sim.Wait(15000)) return json();
+    return json::parse(sim.Output(), nullptr, false);
+}
+
+std::string SimWorld::WriteScript(const std::string& script) {
+    std::string path = m_sandbox.Root() + "/script" + std::to_string(++m_scripts) + ".txt";
+    std::ofstream(path, std::ios::binary) << script;
+    return path;
+}
+
+std::unique_ptr<plat::ChildProcess> SimWorld::Start(const std::string& protocol, const std::string& script,
+                                                    const std::string& answers) {
+    auto run = std::make_unique<plat::ChildProcess>();
+    std::vector<std::string> args = {"run", protocol, "--store", m_sandbox.Root() + "/store.reg",
+                                     "--plugin", Bin("Mitutoyo.cmm"), "--answers", answers,
+                                     "--timeout", "20", WriteScript(script)};
+    if (!run->Start(Bin("cmmhost"), args)) return nullptr;
+    return run;
+}
+
+HostResult SimWorld::Finish(plat::ChildProcess& run) {
+    bool finished = run.Wait(kRunLimitMs);
+    if (!finished) run.Kill();
+    return Parse(finished, run.ExitCode(), run.Output(), run.Errors());
+}
+
+HostResult SimWorld::Run(const std::string& protocol, const std::string& script, const std::string& answers) {
+    auto run = Start(protocol, script, answers);
+    if (!run) return HostResult{};
+    return Finish(*run);
+}
+
+}  // namespace e2e

@@ -1,0 +1,67 @@
+// End-to-end test support: a sandboxed tree with cmmsim installed in it (the
+// simulator's processes are always shut down again), and cmmhost runs as real
+// processes whose JSON output lines are parsed. Every wait is bounded in real
+// time, so a hang fails in seconds.
+#pragma once
+
+#include "support/test_support.h"
+
+#include <nlohmann/json.hpp>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace e2e {
+
+using nlohmann::json;
+
+inline const std::string kCosmos = "Mitutoyo - COSMOS1.3";
+inline const std::string kGeopak = "Mitutoyo - GEOPAK3v5.3";
+constexpr uint32_t kRunLimitMs = 25000;  // real ms a cmmhost run may take in a test
+
+struct HostResult {
+    bool finished = false;
+    int exitCode = -1;
+    std::string out, err;
+    std::vector<json> lines;  // stdout, one object per line
+
+    std::vector<json> Of(const char* key) const;  // the lines that have key
+    std::vector<json> Positions() const;          // type 2
+    std::vector<json> Points() const;             // type 1
+    std::vector<std::string> Messages() const;    // message box texts
+    int Result(int line) const;                   // result of the script line; -1 if none
+    std::string Describe() const;                 // for failure messages
+};
+
+HostResult Parse(bool finished, int exitCode, const std::string& out, const std::string& err);
+
+class SimWorld {
+public:
+    explicit SimWorld(const std::vector<std::string>& installFlags = {}, double timeScale = 5.0);
+    ~SimWorld();
+    bool Installed() const { return m_installed; }
+    const std::string& InstallOutput() const { return m_installOutput; }
+    testsupport::Sandbox& sandbox() { return m_sandbox; }
+
+    int Sim(const std::vector<std::string>& args, std::string* output = nullptr);
+    json Status();
+    // cmmhost run with the script; answers is the --answers policy.
+    HostResult Run(const std::string& protocol, const std::string& script, const std::string& answers = "no");
+    // The same, started in the background.
+    std::unique_ptr<plat::ChildProcess> Start(const std::string& protocol, const std::string& script,
+                                              const std::string& answers = "no");
+    static HostResult Finish(plat::ChildProcess& run);
+
+private:
+    std::string WriteScript(const std::string& script);
+    testsupport::Sandbox m_sandbox;
+    bool m_installed = false;
+    std::string m_installOutput;
+    int m_scripts = 0;
+};
+
+std::string Bin(const std::string& name);
+double Distance(const json& a, double x, double y, double z);  // a: [x, y, z]
+
+}  // namespace e2e

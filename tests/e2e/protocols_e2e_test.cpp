@@ -1,0 +1,115 @@
+// Both protocols end to end: cmmhost runs a script as a real process against
+// cmmsim's processes on a real folder. Checks what a host sees: the order of
+// notifications, measured positions close to the part's true surface, and
+// exactly one reported position per probed point.
+#include "e2e_support.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+using namespace e2e;
+
+namespace {
+
+// Every position the simulator handed out reached the host exactly once.
+void ExpectEachPointOnce(SimWorld& world, const HostResult& r, size_t positionsOutsideTransactions) {
+    json status = world.Status();
+    ASSERT_TRUE(status.is_object()) << "cmmsim status is not JSON";
+    std::set<std::vector<double>> seen;
+    for (const json& p : r.Positions()) {
+        EXPECT_TRUE(seen.insert(p["position"].get<std::vector<double>>()).second) << "duplicate " << p.dump();
+    }
+    EXPECT_EQ(r.Positions().size() - positionsOutsideTransactions, status.value("points_answered", 0u))
+        << r.Describe();
+}
+
+const char kCosmosScript[] =
+    "connect\n"                          // 1
+    "head 0 0 2\n"                       // 2
+    "move 100 75 80\n"                   // 3
+    "transaction start\n"                // 4
+    "measure 120 75 25 1 0 0\n"          // 5: bore wall, +X
+    "wait-points 1 20000\n"              // 6
+    "measure 40 30 50 0 0 -1\n"          // 7: top face
+    "wait-points 2 20000\n"              // 8
+    "transaction stop\n"                 // 9
+    "disconnect\n";                      // 10
+
+}  // namespace
+
+TEST(CosmosEndToEnd, ConnectMoveHeadRecordingDisconnect) {
+    SimWorld world;
+    ASSERT_TRUE(world.Installed()) << world.InstallOutput();
+    HostResult r = world.Run(kCosmos, kCosmosScript);
+    ASSERT_EQ(r.exitCode, 0) << r.Describe();
+    for (int line : {1, 2, 3, 5, 7, 10}) EXPECT_EQ(r.Result(line), 1) << "line " << line;
+
+    // The move reports the reached point: TYPE 2, then TYPE 1 with the same point.
+    ASSERT_GE(r.lines.size(), 3u);
+    std::vector<json> positions = r.Positions();
+    ASSERT_EQ(positions.size(), 3u) << r.Describe();
+    EXPECT_LT(Distance(positions[0]["position"], 100, 75, 80), 0.05);
+    // The polls deliver the probed surface points, in probing order.
+    EXPECT_LT(Distance(positions[1]["position"], 120, 75, 25), 0.05);
+    EXPECT_LT(Distance(positions[2]["position"], 40, 30, 50), 0.05);
+    // MeasurePoint's own TYPE 1 is the nominal point, exactly.
+    std::vector<json> points = r.Points();
+    bool nominalSeen = false;
+    for (const json& p : points) nominalSeen |= p["point"] == json::array({120, 75, 25});
+    EXPECT_TRUE(nominalSeen) << r.Describe();
+    ExpectEachPointOnce(world, r, 1);
+}
+
+TEST(GeopakEndToEnd, ConnectMoveHeadRecordingDisconnect) {
+    SimWorld world;
+    ASSERT_TRUE(world.Installed()) << world.InstallOutput();
+    HostResult r = world.Run(kGeopak,
+                             "connect\n"                  // 1
+                             "head 90 180 0\n"            // 2: confirmation box, answered OK
+                             "move 100 75 80\n"           // 3
+                             "transaction start\n"        // 4
+                             "measure 80 75 25 -1 0 0\n"  // 5
+                             "wait-points 1 20000\n"      // 6
+                             "measure 160 120 50 0 0 -1\n"
+                             "wait-points 2 20000\n"
+                             "transaction stop\n"
+                             "disconnect\n",
+                             "ok");
+    ASSERT_EQ(r.exitCode, 0) << r.Describe();
+    std::vector<std::string> messages = r.Messages();
+    ASSERT_EQ(messages.size(), 1u) << r.Describe();
+    EXPECT_EQ(messages[0], "Press OK when Probe has finished its move ( 90.000 , 180.000 ) ");
+    std::vector<json> positions = r.Positions();  // GEOPAK moves report nothing
+    ASSERT_EQ(positions.size(), 2u) << r.Describe();
+    EXPECT_LT(Distance(positions[0]["position"], 80, 75, 25), 0.05);
+    EXPECT_LT(Distance(positions[1]["position"], 160, 120, 50), 0.05);
+    // The second point is the position minus the unit probing direction.
+    const json& p = positions[1];
+    EXPECT_NEAR(p["second"][2].get<double>(), p["position"][2].get<double>() + 1.0, 0.01) << p.dump();
+    ExpectEachPointOnce(world, r, 0);
+}
+
+TEST(CosmosEndToEnd, CtrlCCancelsTheCommandAndTheMacroIsRestarted) {
+    SimWorld world({"--answer-delay", "3000"});
+    ASSERT_TRUE(world.Installed()) << world.InstallOutput();
+    auto run = world.Start(kCosmos,
+                           "connect\n"            // 1 (delayed answer too)
+                           "move 10 20 30\n"      // 2: cancelled with Ctrl-C
+                           "move 11 21 31\n"      // 3: runs after the restart
+                           "disconnect\n");
+    ASSERT_TRUE(run);
+    // Cancel once the command dialog of the move shows on the status line.
+    bool shown = testsupport::Eventually([&] { return run->Errors().find("In Progress 9") != std::string::npos; },
+                                         15000);
+    ASSERT_TRUE(shown) << run->Errors();
+    run->Interrupt();
+    HostResult r = SimWorld::Finish(*run);
+    ASSERT_EQ(r.exitCode, 0) << r.Describe();
+    EXPECT_EQ(r.Result(2), 1);  // MoveTo absorbs the cancellation
+    std::vector<json> positions = r.Positions();
+    ASSERT_EQ(positions.size(), 1u) << "only the second move reports" << r.Describe();
+    EXPECT_LT(Distance(positions[0]["position"], 11, 21, 31), 0.05);
+    json status = world.Status();
+    EXPECT_GE(status["counts"].value("restart", 0u) + status["counts"].value("restarts", 0u), 1u) << status.dump();
+}
