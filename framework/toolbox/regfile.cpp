@@ -16,8 +16,11 @@
 namespace {
 
 constexpr size_t kMaxFileBytes = 16u << 20;
-constexpr size_t kMaxLineLength = 65536;
+// A value's line, escapes included, always fits the line limit, so whatever
+// is stored is written back in a form the reader takes.
+constexpr size_t kMaxLineLength = 256u << 10;
 constexpr size_t kMaxNameLength = 16383;  // the registry's own limit
+constexpr size_t kMaxTextLength = 32u << 10;
 constexpr size_t kMaxValuesPerSection = 100000;
 constexpr const char* kHeader = "REGEDIT4";
 constexpr const char* kLineEnd = "\r\n";
@@ -35,7 +38,7 @@ bool EqualNoCase(const std::string& a, const std::string& b) {
 // Text a value may hold: a line break or NUL would break the line format.
 bool Storable(const std::string& text) {
     return text.find_first_of(std::string("\r\n\0", 3)) == std::string::npos &&
-           text.size() < kMaxLineLength / 2 - 64;
+           text.size() <= kMaxTextLength;
 }
 
 std::string Quote(const std::string& text) {
@@ -67,9 +70,12 @@ public:
     bool ParseValue(ParsedValue& out, std::string& error) {
         if (!ParseQuoted(out.name, error)) return false;
         if (out.name.size() > kMaxNameLength) return Error(error, "value name too long");
+        if (out.name.find('\0') != std::string::npos) return Error(error, "NUL in a value name");
         if (!Expect('=', error)) return false;
         if (Peek() == '"') {
             if (!ParseQuoted(out.value.text, error)) return false;
+            if (out.value.text.size() > kMaxTextLength) return Error(error, "value longer than 32 KiB");
+            if (out.value.text.find('\0') != std::string::npos) return Error(error, "NUL in a value");
             return AtEndOfLine(error);
         }
         const std::string rest = m_line.substr(m_pos);
@@ -208,7 +214,7 @@ void RegFileKey::FromText(const std::string& text, const std::string& nameForErr
 
     for (size_t i = first + 1; i < lines.size(); ++i) {
         const std::string& line = lines[i];
-        if (line.size() > kMaxLineLength) fail(i, "line longer than 64 KiB");
+        if (line.size() > kMaxLineLength) fail(i, "line longer than 256 KiB");
         if (continued) {
             if (where == Where::kOther) others.back().second.push_back(line);
             continued = !line.empty() && line.back() == '\\';
