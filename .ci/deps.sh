@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a target needs, when they are missing.
-# As root it runs apt-get; otherwise it prints the one command to run.
+# As root (or with password-less sudo) it runs apt-get; otherwise it prints
+# the one command to run.
 set -euo pipefail
 set_native="cmake ninja-build g++ clang libgtest-dev libgmock-dev libbenchmark-dev libclang-rt-14-dev nlohmann-json3-dev"
 set_windows="g++-mingw-w64-x86-64-posix wine wine64 xvfb xauth imagemagick googletest"
@@ -14,10 +15,14 @@ for p in $pkgs; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
-if [ "$(id -u)" = 0 ]; then
+as_root=()
+if [ "$(id -u)" != 0 ] && command -v sudo >/dev/null && sudo -n true 2>/dev/null; then
+  as_root=(sudo -n)
+fi
+if [ "$(id -u)" = 0 ] || [ ${#as_root[@]} -gt 0 ]; then
   echo "Installing: ${missing[*]}"
-  apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
+  "${as_root[@]}" apt-get update -qq
+  "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
 else
   echo "Missing packages. Run: sudo apt-get install -y ${missing[*]}" >&2
   exit 1
