@@ -120,11 +120,15 @@ TEST(Faults, SilentRemoteManagerCancelsTheConnection) {
 }
 
 TEST(Faults, SlowHandshakeAsksAndGoesOnAfterYes) {
-    SimWorld world({"--slow-handshake", "70000"});
+    // Both startup commands are acknowledged 65 s late: past the first wait
+    // (60 s) and over several of the second (10 s each). A fast clock keeps it short.
+    SimWorld world({"--slow-handshake", "65000"}, 40.0);
     ASSERT_TRUE(world.Installed()) << world.InstallOutput();
     HostResult r = world.Run(kGeopak, "connect\ndisconnect\n", "yes");
     EXPECT_EQ(r.exitCode, 0) << r.Describe();
     EXPECT_TRUE(Contains(r.Messages(), "(1)The GEOPAK Software did not response\n Do you want to continue ?"))
+        << r.Describe();
+    EXPECT_TRUE(Contains(r.Messages(), "(2)The GEOPAK Software did not respond\n Do you want to continue ? "))
         << r.Describe();
 }
 
