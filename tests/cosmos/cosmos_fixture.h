@@ -12,8 +12,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <memory>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 class CosmosTest : public ::testing::Test {
@@ -31,7 +34,20 @@ protected:
     }
 
     void TearDown() override {
-        protocol->EndThread();
+        // A worker may sit in an exchange the scripted side left unanswered:
+        // no new polls, and answers until it has left.
+        protocol->CMMProtocolWithThread::OnStopTransaction();
+        cosmos.SetResponder([](const ParameterMap&) { return std::optional<std::string>("Error=0\n"); });
+        std::atomic<bool> ended{false};
+        std::thread ender([&] {
+            protocol->EndThread();
+            ended = true;
+        });
+        while (!ended) {
+            if (!box.Exists("C:\\COSMOS\\VELMOR\\GEO_ZOR.DAT")) cosmos.WriteAnswer("Error=0\n");
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        ender.join();
         plat::PumpMessages();  // closes dialogs whose close is still queued
         protocol.reset();
         cosmos.Stop();

@@ -169,9 +169,20 @@ void ScriptedCosmos::AnswerRemoteAsk() {
     {
         std::lock_guard<std::mutex> guard(m_lock);
         if (!m_answerRemoteAsk || m_askAnswered) return;
+    }
+    std::string request;
+    {
+        plat::File file;  // deny-write: the writer has finished
+        if (!file.Open(ask, plat::kFileRead | plat::kFileText | plat::kShareDenyWrite)) return;
+        request = ReadNative(plat::NativePath(ask));
+    }
+    // The request ends with an empty line; anything shorter is still being written.
+    if (request.size() < 4 || request.compare(request.size() - 4, 4, "\r\n\r\n") != 0) return;
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
         m_askAnswered = true;
         ++m_remoteAsks;
-        m_lastAsk = ReadNative(plat::NativePath(ask));
+        m_lastAsk = request;
     }
     OpenGeopak();  // the part program starts the host's macro in GEOPAK-WIN
     WriteAtomically(Velmor("REMOTE.ANS"), "OK\n");
