@@ -127,3 +127,21 @@ TEST(DemoPlan, MatchingKeepsNominalOrderDropsStraysAndDuplicates) {
     EXPECT_EQ(m[0][0], 0.002);
     EXPECT_EQ(m[1][0], 10.001);
 }
+
+TEST(DemoPlan, TruthComesFromTheSimulatorSceneOrStaysDefault) {
+    DemoPart part = DefaultPart();
+    const char status[] = R"({"scene":[{"kind":"plane","normal":[0,0,1],"point":[0,0,0]},
+        {"kind":"box","min":[0,0,0],"max":[300,200,60]},
+        {"kind":"bore","base":[150,100,0],"axis":[0,0,1],"diameter":30,"height":60}]})";
+    ASSERT_TRUE(ApplySceneTruth(status, part));
+    EXPECT_EQ(part.boreDiameter, 30);
+    EXPECT_EQ(part.boreCentre, (Vec3{150, 100, 30}));
+    EXPECT_EQ(part.topZ, 60);
+    DemoPart untouched = DefaultPart();
+    for (const char* bad : {"", "not json", "{}", R"({"scene":[{"kind":"bore","base":[1]}]})",
+                            R"({"scene":[{"kind":"box","max":[1,2,3]}]})"}) {
+        DemoPart p = DefaultPart();
+        EXPECT_FALSE(ApplySceneTruth(bad, p)) << bad;
+        EXPECT_EQ(p.boreDiameter, untouched.boreDiameter) << bad;
+    }
+}

@@ -3,6 +3,8 @@
 
 #include "platform/platform.h"
 
+#include <nlohmann/json.hpp>
+
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -35,6 +37,34 @@ DemoPart DefaultPart() {
         part.topDirs.push_back({0, 0, -1});
     }
     return part;
+}
+
+bool ApplySceneTruth(const std::string& statusJson, DemoPart& part) {
+    using nlohmann::json;
+    json status = json::parse(statusJson, nullptr, false);
+    if (!status.is_object() || !status.contains("scene") || !status["scene"].is_array()) return false;
+    bool bore = false, top = false;
+    DemoPart truth = part;
+    try {
+        for (const json& f : status["scene"]) {
+            std::string kind = f.value("kind", "");
+            if (kind == "bore" && !bore) {
+                auto base = f.at("base").get<std::vector<double>>(), axis = f.at("axis").get<std::vector<double>>();
+                double half = f.at("height").get<double>() / 2;
+                for (int i = 0; i < 3; ++i) truth.boreCentre[i] = base.at(i) + axis.at(i) * half;
+                truth.boreDiameter = f.at("diameter").get<double>();
+                bore = true;
+            } else if (kind == "box" && !top) {
+                truth.topZ = f.at("max").get<std::vector<double>>().at(2);
+                top = true;
+            }
+        }
+    } catch (const std::exception&) {
+        return false;
+    }
+    if (!bore || !top) return false;
+    part = truth;
+    return true;
 }
 
 std::string DemoScript(const DemoPart& part) {
@@ -119,6 +149,12 @@ bool DemoTree::InstallSimulator(std::string& error) {
     if (RunSim({"install"}, output)) return true;
     error = "cmmsim install failed: " + output;
     return false;
+}
+
+std::string DemoTree::SimulatorStatus() {
+    plat::ChildProcess sim;
+    if (!sim.Start(m_cmmsim, {"status"}) || !sim.Wait(kSimCommandMs)) return {};
+    return sim.Output();
 }
 
 void DemoTree::Cleanup() {

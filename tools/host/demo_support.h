@@ -21,6 +21,9 @@ struct DemoPart {
 // The simulator's default part: a block 200 x 150 x 50 with its top face at
 // z = 50 and a bore of diameter 40 through it at (100, 75).
 DemoPart DefaultPart();
+// Takes the true bore and top face from `cmmsim status` output (its "scene"
+// list); false, leaving the part as it is, when they are not there.
+bool ApplySceneTruth(const std::string& statusJson, DemoPart& part);
 // connect, a move above the part, one transaction in which each point is
 // probed and its position awaited, stop, disconnect.
 std::string DemoScript(const DemoPart& part);
@@ -38,6 +41,7 @@ public:
 
     bool Create(double timeScale, std::string& error);
     bool InstallSimulator(std::string& error);  // cmmsim next to cmmhost
+    std::string SimulatorStatus();              // `cmmsim status` output
     // Shuts the simulator down and removes the tree (unless kept); once only,
     // from whichever thread gets there first.
     void Cleanup();

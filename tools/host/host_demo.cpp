@@ -172,7 +172,11 @@ int CmdDemo(int argc, char** argv) {
     }
     probe.reset();
     std::printf("cmmhost demo: simulated installation in %s (time scale %g)\n", tree.Root().c_str(), args.timeScale);
-    const DemoPart part = DefaultPart();
+    DemoPart part = DefaultPart();
+    bool fromSimulator = ApplySceneTruth(tree.SimulatorStatus(), part);
+    std::printf("cmmhost demo: true geometry %s: bore diameter %.4f at (%.4f, %.4f), top face z = %.4f\n",
+                fromSimulator ? "from the simulator's scene" : "of the default part", part.boreDiameter,
+                part.boreCentre[0], part.boreCentre[1], part.topZ);
     std::vector<ProtocolRun> runs = {
         {"COSMOS", "Mitutoyo - COSMOS1.3", "#c03030", {}, {}, 0, {}, {}, false},
         {"GEOPAK", "Mitutoyo - GEOPAK3v5.3", "#2070c0", {}, {}, 0, {}, {}, false},
