@@ -59,7 +59,8 @@ BOOL CDialog::Create(int templateId) {
         const plat::DialogHandle handle = m_handle;
         m_handle = 0;
         m_creationFailed = true;
-        plat::DestroyDialog(handle);
+        plat::DestroyDialog(handle);  // synchronous, like DestroyWindow
+        m_creationFailed = false;
         return FALSE;
     }
     return TRUE;

@@ -156,12 +156,18 @@ TEST_F(DialogLayerTest, ModelessCancelHidesAndCloseDestroysThenDeletes) {
 
 TEST_F(DialogLayerTest, ModelessCreationRefusedByOnCreateLeavesNoWindow) {
     std::vector<std::string> log;
-    SelfDeleting dialog(log);
-    dialog.m_refuse = true;
-    EXPECT_FALSE(dialog.Create(IDD_COSMOS_COMMAND));
-    EXPECT_EQ(dialog.Handle(), 0u);
+    auto* dialog = new SelfDeleting(log);
+    dialog->m_refuse = true;
+    EXPECT_FALSE(dialog->Create(IDD_COSMOS_COMMAND));
+    EXPECT_EQ(dialog->Handle(), 0u);
     EXPECT_TRUE(log.empty()) << "the object must survive a failed creation";
     for (const auto& shown : sandbox.ui().ModelessDialogs()) EXPECT_TRUE(shown.destroyed);
+
+    // The same object can still own a window, and hears of its end.
+    dialog->m_refuse = false;
+    ASSERT_TRUE(dialog->Create(IDD_COSMOS_COMMAND));
+    dialog->DestroyWindow();
+    EXPECT_EQ(log, std::vector<std::string>{"post-nc-destroy"});
 
     EXPECT_FALSE(CDialog().Create(4711)) << "no such template";
 }
