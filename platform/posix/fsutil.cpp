@@ -125,6 +125,10 @@ std::vector<std::string> SplitLines(const std::string& text) {
 bool WaitForChange(const std::string& nativeFolder, uint32_t eventMask,
                    const std::function<bool()>& ready,
                    const std::optional<Clock::time_point>& deadline) {
+    // Setting up and closing a watch costs far more than a look, and callers
+    // often look with no time to wait at all.
+    if (ready()) return true;
+    if (RealMsLeft(deadline) == 0) return false;
     int fd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     if (fd < 0) return PollUntil(ready, deadline);
     if (::inotify_add_watch(fd, nativeFolder.c_str(), eventMask) < 0) {

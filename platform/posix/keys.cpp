@@ -55,21 +55,40 @@ LogOffsets& Offsets() {
     return offsets;
 }
 
+// The bytes of a file from offset on; a file shorter than offset yields its
+// whole contents and resets offset to 0 (the log was started afresh).
+bool ReadFrom(const std::string& nativePath, off_t& offset, std::string& bytes) {
+    bytes.clear();
+    int fd = ::open(nativePath.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat info {};
+    bool ok = ::fstat(fd, &info) == 0;
+    if (ok && info.st_size < offset) offset = 0;
+    if (ok && info.st_size > offset) {
+        bytes.resize(static_cast<size_t>(info.st_size - offset));
+        ssize_t n;
+        do {
+            n = ::pread(fd, bytes.data(), bytes.size(), offset);
+        } while (n < 0 && errno == EINTR);
+        ok = n >= 0;
+        bytes.resize(ok ? static_cast<size_t>(n) : 0);
+    }
+    ::close(fd);
+    return ok;
+}
+
 // Complete lines of the log after this process's read position; the position
-// moves past them. A log shorter than the position was started afresh.
+// moves past them. Held under the lock, so two threads never take a line twice.
 std::vector<std::string> TakeNewLines(WindowHandle window) {
-    std::string bytes;
-    if (!posix::ReadWholeFile(posix::KeyLogPath(window), bytes)) return {};
     LogOffsets& offsets = Offsets();
     std::lock_guard<std::mutex> guard(offsets.lock);
     off_t& from = offsets.next[window];
-    if (static_cast<size_t>(from) > bytes.size()) from = 0;
+    std::string bytes;
+    if (!ReadFrom(posix::KeyLogPath(window), from, bytes)) return {};
     size_t end = bytes.rfind('\n');
-    if (end == std::string::npos || end + 1 <= static_cast<size_t>(from)) return {};
-    std::vector<std::string> lines =
-        posix::SplitLines(bytes.substr(static_cast<size_t>(from), end + 1 - static_cast<size_t>(from)));
-    from = static_cast<off_t>(end + 1);
-    return lines;
+    if (end == std::string::npos) return {};
+    from += static_cast<off_t>(end + 1);
+    return posix::SplitLines(bytes.substr(0, end + 1));
 }
 
 }  // namespace
