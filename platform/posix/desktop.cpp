@@ -14,6 +14,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <mutex>
+#include <sys/file.h>
 #include <unistd.h>
 
 namespace plat {
@@ -105,6 +106,26 @@ bool EnsureDesktopFolders() {
            posix::MakeNativeDirectories(posix::KeysFolder());
 }
 
+// Held while a window record is rewritten or removed, so that a rewrite racing
+// with the window's destruction (two processes) cannot bring the window back.
+class RecordChangeLock {
+public:
+    RecordChangeLock() : fd_(::open((DesktopFolder() + "/lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644)) {
+        if (fd_ >= 0) {
+            while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+            }
+        }
+    }
+    ~RecordChangeLock() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    RecordChangeLock(const RecordChangeLock&) = delete;
+    RecordChangeLock& operator=(const RecordChangeLock&) = delete;
+
+private:
+    int fd_;
+};
+
 void MakeForeground(WindowHandle window) {
     if (!IsWindow(window)) return;
     posix::WriteFileAtomically(DesktopFolder() + "/foreground", std::to_string(window) + "\n");
@@ -145,6 +166,7 @@ bool IsWindow(WindowHandle window) {
 }
 
 void ShowWindow(WindowHandle window, int showCommand) {
+    RecordChangeLock lock;
     WindowRecord record;
     if (!ReadLiveWindow(window, record)) return;
     record.show = showCommand;
@@ -197,6 +219,7 @@ WindowHandle CreateTopLevelWindow(const std::string& windowClass, const std::str
 
 void DestroyTopLevelWindow(WindowHandle window) {
     if (window == kNoWindow) return;
+    RecordChangeLock lock;
     ::unlink(posix::WindowFilePath(window).c_str());
 }
 

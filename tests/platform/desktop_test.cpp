@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <fstream>
 #include <sstream>
 
@@ -42,6 +43,26 @@ TEST(Desktop, RecordFormatAndShowCommand) {
     EXPECT_EQ(WindowFile(box, window), "class=PMGR\ntitle=Part Manager\npid=" + pid + "\nshow=1\n");
     plat::ShowWindow(window, plat::kSwRestore);
     EXPECT_EQ(WindowFile(box, window), "class=PMGR\ntitle=Part Manager\npid=" + pid + "\nshow=9\n");
+}
+
+// A show command racing with the window's destruction must not bring the
+// window back.
+TEST(Desktop, ShowingADyingWindowDoesNotResurrectIt) {
+    testsupport::Sandbox box;
+    for (int round = 0; round < 40; ++round) {
+        plat::WindowHandle window = plat::CreateTopLevelWindow("GEOPAK-WIN", "Result");
+        std::atomic<bool> stop{false};
+        std::atomic<int> shown{0};
+        plat::Thread shower;
+        ASSERT_TRUE(shower.Start([&] {
+            for (; !stop; ++shown) plat::ShowWindow(window, plat::kSwRestore);
+        }));
+        ASSERT_TRUE(testsupport::Eventually([&] { return shown > 2; }));
+        plat::DestroyTopLevelWindow(window);
+        stop = true;
+        ASSERT_TRUE(shower.Join(500000));
+        ASSERT_FALSE(plat::IsWindow(window)) << "round " << round;
+    }
 }
 
 TEST(Desktop, AWindowOfADeadProcessIsNotAlive) {
