@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -49,6 +50,21 @@ protected:
         return {host.ExitCode(), host.Output(), host.Errors()};
     }
 
+    // Runs cmmhost configure on a pseudo terminal (util-linux script), typing
+    // input, so the form is interactive.
+    HostRun ConfigureOnTerminal(const std::string& protocol, const std::string& typed) {
+        const std::string command = "'" + std::string(CMM_BIN_DIR) + "/cmmhost' configure '" + protocol +
+                                    "' --store '" + StorePath() + "' --plugin '" + CMM_BIN_DIR + "/Mitutoyo.cmm'";
+        plat::ChildProcess script;
+        EXPECT_TRUE(script.Start(kScript, {"-qec", command, "/dev/null"}, typed));
+        if (!script.Wait(kRealWaitMs)) {
+            script.Kill();
+            ADD_FAILURE() << "interactive cmmhost configure did not end";
+        }
+        return {script.ExitCode(), script.Output(), script.Errors()};
+    }
+
+    static constexpr const char* kScript = "/usr/bin/script";
     testsupport::Sandbox sandbox;
 };
 
@@ -111,6 +127,25 @@ TEST_F(CmmhostConfigure, GeopakSetAppliesValuesAsTypedWithoutTouchingDebug) {
     EXPECT_NE(run.output.find("[set] GEOPAK Exchange Directory: \"E:\\X\""), std::string::npos) << run.output;
     EXPECT_NE(run.output.find("[set] Send KEY to GEOPAK: no"), std::string::npos);
     EXPECT_EQ(ReadStore(), testsupport::Golden("configure_geopak_set.reg"));
+}
+
+TEST_F(CmmhostConfigure, InteractiveFormEditsByNumberAndCancelOrEndOfInputWritesNothing) {
+    if (!std::filesystem::exists(kScript)) GTEST_SKIP() << "no pseudo-terminal helper";
+    // 3: the folder edit, 1: the first check box; 99 is no field.
+    const HostRun edited = ConfigureOnTerminal(kCosmos, "3\nE:\\NEW\n1\nno\n99\nok\n");
+    ASSERT_EQ(edited.exitCode, 0) << edited.output;
+    EXPECT_NE(edited.output.find("no field \"99\""), std::string::npos);
+    EXPECT_NE(edited.output.find("COSMOS is running on the same computer.: no"), std::string::npos);
+    const std::string stored = ReadStore();
+    EXPECT_NE(stored.find("\"CosmosPath\"=\"E:\\\\NEW\\\\\"\r\n"), std::string::npos) << stored;
+    EXPECT_NE(stored.find("\"GeoPak Local\"=dword:00000000\r\n"), std::string::npos) << stored;
+
+    const HostRun cancelled = ConfigureOnTerminal(kCosmos, "3\nX:\\\ncancel\n");
+    EXPECT_EQ(cancelled.exitCode, 3) << cancelled.output;
+    EXPECT_EQ(ReadStore(), stored);
+    const HostRun ended = ConfigureOnTerminal(kCosmos, "3\nX:\\\n");
+    EXPECT_EQ(ended.exitCode, 3) << ended.output;
+    EXPECT_EQ(ReadStore(), stored);
 }
 
 TEST_F(CmmhostConfigure, BadInputWritesNothing) {
