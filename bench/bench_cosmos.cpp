@@ -3,6 +3,7 @@
 // CPU it costs while the answer is awaited, and the rate at which an open
 // transaction's position polls reach the host.
 #include "cosmos/cosmos_protocol.h"
+#include "framework/toolbox.h"
 
 #include <benchmark/benchmark.h>
 
@@ -95,6 +96,43 @@ void BM_CosmosExchange(benchmark::State& state) {
     state.counters["process_cpu_pct"] = wall > 0 ? 100.0 * cpu / wall : 0.0;
 }
 BENCHMARK(BM_CosmosExchange)->Iterations(200)->UseRealTime()->Unit(benchmark::kMillisecond);
+
+// Nothing arrives: what the answer wait itself costs, and how long its
+// 10 ms slices really take (events, then message file, then answer file).
+void BM_CosmosAnswerWaitIdle(benchmark::State& state) {
+    Scratch scratch;
+    plat::Event interrupt(true), request(true), pause(false);
+    plat::Event* const events[] = {&interrupt, &request, &pause};
+    ParameterMap map;
+    for (auto _ : state) {
+        const int result = AwaitCosmosAnswer(map, kVelmor + "GEO_ZOR.DAT", kVelmor + "REMOTE.MSG", events, 3, 300);
+        if (result != 101) state.SkipWithError("wait ended early");
+    }
+}
+BENCHMARK(BM_CosmosAnswerWaitIdle)->Iterations(10)->UseRealTime()->Unit(benchmark::kMillisecond);
+
+void BM_WriteParameterFiles(benchmark::State& state) {
+    Scratch scratch;
+    ParameterMap map;
+    map["Cmd"] = 5.0;
+    for (auto _ : state) WriteParameterFileWithBackup(map, kVelmor + "ZOR_GEO.DAT");
+}
+BENCHMARK(BM_WriteParameterFiles)->UseRealTime()->Unit(benchmark::kMillisecond);
+
+void BM_WaitSlice(benchmark::State& state) {
+    Scratch scratch;
+    plat::Event event(false);
+    plat::Event* const events[] = {&event};
+    const bool fileWait = state.range(0) != 0;
+    for (auto _ : state) {
+        if (fileWait) {
+            WaitForFile(kVelmor + "REMOTE.MSG", 10);
+        } else {
+            plat::WaitAny(events, 1, 10);
+        }
+    }
+}
+BENCHMARK(BM_WaitSlice)->Arg(0)->Arg(1)->Iterations(100)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 void BM_CosmosPolling(benchmark::State& state) {
     Scratch scratch;
