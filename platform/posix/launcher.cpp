@@ -32,8 +32,13 @@ bool InstallLauncher(const std::string& dosPath, const std::string& nativeTarget
                      const std::vector<std::string>& leadingArgs) {
     std::string native = NativePath(dosPath);
     if (!posix::MakeNativeDirectories(posix::ParentFolder(native))) return false;
-    std::string script = "#!/bin/sh\nexec " + ShellWord(nativeTarget);
-    for (const std::string& arg : leadingArgs) script += " " + ShellWord(arg);
+    // Appended piecewise: g++ -O3 mistakes "literal" + temporary for an overlap (-Wrestrict).
+    std::string script = "#!/bin/sh\nexec ";
+    script += ShellWord(nativeTarget);
+    for (const std::string& arg : leadingArgs) {
+        script += ' ';
+        script += ShellWord(arg);
+    }
     script += " \"$@\"\n";
     if (!posix::WriteFileAtomically(native, script)) return false;
     return ::chmod(native.c_str(), 0755) == 0;
