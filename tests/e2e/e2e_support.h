@@ -19,6 +19,10 @@ using nlohmann::json;
 inline const std::string kCosmos = "Mitutoyo - COSMOS1.3";
 inline const std::string kGeopak = "Mitutoyo - GEOPAK3v5.3";
 constexpr uint32_t kRunLimitMs = 25000;  // real ms a cmmhost run may take in a test
+// GEOPAK writes command files back to back (code 9, then at once code 11) and
+// looks for an answer once after 50 ms: on a fast clock a busy machine lets
+// the macro miss files, so GEOPAK runs keep real time.
+constexpr double kGeopakTimeScale = 1.0;
 
 struct HostResult {
     bool finished = false;

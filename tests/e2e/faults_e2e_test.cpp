@@ -76,7 +76,7 @@ TEST(Faults, GarbageLinesAreIgnoredAndTheValuesStillArrive) {
 }
 
 TEST(Faults, ShortGeopakAnswerIsNotReportedAsAPoint) {
-    SimWorld world({"--short-answer"});
+    SimWorld world({"--short-answer"}, kGeopakTimeScale);
     ASSERT_TRUE(world.Installed()) << world.InstallOutput();
     HostResult r = world.Run(kGeopak,
                              "connect\ntransaction start\nmeasure 80 75 25 -1 0 0\nmeasure 120 75 25 1 0 0\n"

@@ -62,7 +62,7 @@ TEST(CosmosEndToEnd, ConnectMoveHeadRecordingDisconnect) {
 }
 
 TEST(GeopakEndToEnd, ConnectMoveHeadRecordingDisconnect) {
-    SimWorld world;
+    SimWorld world({}, kGeopakTimeScale);
     ASSERT_TRUE(world.Installed()) << world.InstallOutput();
     HostResult r = world.Run(kGeopak,
                              "connect\n"                  // 1
