@@ -24,3 +24,12 @@ if(CMM_MINGW_RUNTIME_DLLS)
   file(MAKE_DIRECTORY ${CMAKE_RUNTIME_OUTPUT_DIRECTORY})
   file(COPY ${CMM_MINGW_RUNTIME_DLLS} DESTINATION ${CMAKE_RUNTIME_OUTPUT_DIRECTORY})
 endif()
+
+# Programs that include nlohmann-json find it on the compiler's default path
+# in the native build; the cross build has to name it.
+find_package(nlohmann_json 3 REQUIRED)
+foreach(target cmmhost e2e_tests)
+  if(TARGET ${target})
+    target_link_libraries(${target} PRIVATE nlohmann_json::nlohmann_json)
+  endif()
+endforeach()

@@ -2,13 +2,17 @@
 // (modifiers down, the key, modifiers up) into the foreground window;
 // characters go through VkKeyScan, characters without a key as Unicode
 // input. Receiving, for our own windows: key messages are turned back into
-// the same canonical lines the posix half logs, in arrival order.
+// the same canonical lines the posix half logs, in arrival order, kept for
+// TakeKeyStrokes and appended to the window's log on the desktop folder.
 #include "win32_internal.h"
 
 #include <cctype>
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <deque>
+#include <fstream>
 #include <map>
 #include <mutex>
 
@@ -96,14 +100,46 @@ void AddStroke(std::vector<INPUT>& inputs, const KeyStroke& key) {
 }
 
 // ------------------------------------------------------------ receiving
+// An unassigned virtual key sent after the keys typed into one of our own
+// windows: when the window thread has seen it, every key before it is taken.
+constexpr WORD kEndMarkerKey = 0xE8;
+
 struct Received {
     std::mutex lock;
+    std::condition_variable arrived;
     std::map<HWND, std::deque<std::string>> lines;
+    unsigned long markers = 0;  // end markers seen so far
 };
 
 Received& TheReceived() {
-    static Received received;
-    return received;
+    static Received* received = new Received;  // the window thread may outlive static destruction
+    return *received;
+}
+
+std::string LogPath(HWND window) {
+    std::string folder = DesktopFolder();
+    if (folder.empty()) return std::string();
+    return folder + "\\keys\\" + std::to_string(win32::FromHwnd(window)) + ".log";
+}
+
+void Record(HWND window, const KeyStroke& key) {
+    std::string line = KeyStrokeText(key);
+    std::string log = LogPath(window);
+    if (!log.empty()) {
+        MakeDirectory(win32::ParentFolder(log));
+        std::ofstream(log, std::ios::binary | std::ios::app) << line << "\n";
+    }
+    Received& received = TheReceived();
+    std::lock_guard<std::mutex> guard(received.lock);
+    received.lines[window].push_back(line);
+    received.arrived.notify_all();
+}
+
+void MarkerSeen() {
+    Received& received = TheReceived();
+    std::lock_guard<std::mutex> guard(received.lock);
+    ++received.markers;
+    received.arrived.notify_all();
 }
 
 bool Down(int vk) { return (::GetKeyState(vk) & 0x8000) != 0; }
@@ -117,6 +153,7 @@ bool IsModifier(WPARAM vk) {
 // with Alt or Ctrl) is the keystroke; the others wait for their WM_CHAR,
 // which carries the character with Shift already applied.
 void OnKeyDown(HWND window, WPARAM vk) {
+    if (vk == kEndMarkerKey) return MarkerSeen();
     if (IsModifier(vk)) return;
     KeyStroke key;
     key.vk = static_cast<uint16_t>(vk);
@@ -132,7 +169,7 @@ void OnKeyDown(HWND window, WPARAM vk) {
     } else if (vk >= '0' && vk <= '9') {
         key.ch = static_cast<char>(vk);
     }
-    win32::RecordKeyStroke(window, key);
+    Record(window, key);
 }
 
 void OnChar(HWND window, WPARAM ch) {
@@ -141,35 +178,22 @@ void OnChar(HWND window, WPARAM ch) {
     key.ch = static_cast<char>(ch);
     SHORT scan = ::VkKeyScanA(key.ch);
     key.vk = scan == -1 ? 0 : LOBYTE(scan);
-    win32::RecordKeyStroke(window, key);
-}
-
-std::vector<std::string> TakeReceived(HWND window) {
-    Received& received = TheReceived();
-    std::lock_guard<std::mutex> guard(received.lock);
-    auto found = received.lines.find(window);
-    if (found == received.lines.end()) return {};
-    std::vector<std::string> lines(found->second.begin(), found->second.end());
-    found->second.clear();
-    return lines;
-}
-
-void DispatchPending() {
-    MSG message;
-    while (::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-        ::TranslateMessage(&message);
-        ::DispatchMessageA(&message);
-    }
+    Record(window, key);
 }
 
 }  // namespace
 
 namespace win32 {
 
-void RecordKeyStroke(HWND window, const KeyStroke& key) {
+void ForgetKeyStrokes(HWND window) {
+    std::string log = LogPath(window);
+    if (!log.empty()) {
+        MakeDirectory(ParentFolder(log));
+        std::ofstream(log, std::ios::binary | std::ios::trunc);
+    }
     Received& received = TheReceived();
     std::lock_guard<std::mutex> guard(received.lock);
-    received.lines[window].push_back(KeyStrokeText(key));
+    received.lines.erase(window);
 }
 
 bool TranslateOwnKeyMessage(HWND window, UINT message, WPARAM wParam) {
@@ -199,25 +223,56 @@ std::string KeyStrokeText(const KeyStroke& key) {
 }
 
 bool SendKeyStrokes(const std::vector<KeyStroke>& keys) {
-    if (::GetForegroundWindow() == nullptr) return false;
+    HWND target = ::GetForegroundWindow();
+    if (target == nullptr) return false;
     std::vector<INPUT> inputs;
     for (const KeyStroke& key : keys) AddStroke(inputs, key);
+    // Typing into our own window: wait until its thread has taken every key,
+    // so the keys are there for whoever looks next, as on the posix desktop.
+    bool own = win32::IsOwnWindowThread(target);
+    if (own) {
+        inputs.push_back(KeyInput(kEndMarkerKey, false));
+        inputs.push_back(KeyInput(kEndMarkerKey, true));
+    }
     if (inputs.empty()) return true;
+    Received& received = TheReceived();
+    unsigned long before;
+    {
+        std::lock_guard<std::mutex> guard(received.lock);
+        before = received.markers;
+    }
     UINT sent = ::SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
-    return sent == inputs.size();
+    if (sent != inputs.size()) return false;
+    if (own) {
+        std::unique_lock<std::mutex> guard(received.lock);
+        received.arrived.wait_for(guard, std::chrono::seconds(5), [&] { return received.markers != before; });
+    }
+    return true;
 }
 
 std::vector<std::string> TakeKeyStrokes(WindowHandle ownWindow, uint32_t ms) {
     if (ownWindow == kNoWindow) return {};
     HWND window = win32::ToHwnd(ownWindow);
     win32::Deadline deadline(ms);
-    for (;;) {
-        // Key messages reach the window procedure on this thread only while it pumps.
-        DispatchPending();
-        std::vector<std::string> lines = TakeReceived(window);
-        if (!lines.empty() || deadline.Passed()) return lines;
-        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, deadline.Left(), QS_ALLINPUT);
+    Received& received = TheReceived();
+    std::unique_lock<std::mutex> guard(received.lock);
+    auto ready = [&] {
+        auto found = received.lines.find(window);
+        return found != received.lines.end() && !found->second.empty();
+    };
+    while (!ready()) {
+        DWORD left = deadline.Left();
+        if (left == 0) return {};
+        if (left == INFINITE) {
+            received.arrived.wait(guard);
+        } else {
+            received.arrived.wait_for(guard, std::chrono::milliseconds(left));
+        }
     }
+    std::deque<std::string>& queue = received.lines[window];
+    std::vector<std::string> lines(queue.begin(), queue.end());
+    queue.clear();
+    return lines;
 }
 
 }  // namespace plat

@@ -3,8 +3,6 @@
 // program's own path, and process ends.
 #include "win32_internal.h"
 
-#include <shellapi.h>
-
 #include <fstream>
 
 namespace plat {

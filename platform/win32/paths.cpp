@@ -10,6 +10,7 @@
 #include <cctype>
 #include <cstdlib>
 #include <mutex>
+#include <vector>
 
 namespace plat {
 namespace {
@@ -33,7 +34,31 @@ struct PathState {
     std::mutex lock;
     std::map<char, std::string> drives;
     char currentDrive = 0;  // the drive last changed to, when it is mapped
+    std::map<char, std::vector<std::string>> currentDirs;  // per mapped drive
 };
+
+// "." and ".." folded away; ".." never climbs above the drive.
+void Fold(std::vector<std::string>& out, const std::string& path, size_t from) {
+    std::string part;
+    for (size_t i = from; i <= path.size(); ++i) {
+        if (i < path.size() && !IsSeparator(path[i])) {
+            part += path[i];
+            continue;
+        }
+        if (part == "..") {
+            if (!out.empty()) out.pop_back();
+        } else if (!part.empty() && part != ".") {
+            out.push_back(part);
+        }
+        part.clear();
+    }
+}
+
+std::string Joined(const std::string& folder, const std::vector<std::string>& parts) {
+    std::string joined = folder;
+    for (const std::string& part : parts) joined += "/" + part;
+    return joined;
+}
 
 std::map<char, std::string> Accepted(const std::map<char, std::string>& driveToFolder) {
     std::map<char, std::string> drives;
@@ -66,14 +91,6 @@ PathState& State() {
     return *state;
 }
 
-std::string Joined(const std::string& folder, const std::string& rest) {
-    size_t from = 0;
-    while (from < rest.size() && IsSeparator(rest[from])) ++from;
-    std::string joined = folder;
-    if (!joined.empty() && !IsSeparator(joined.back())) joined += '\\';
-    return joined + rest.substr(from);
-}
-
 }  // namespace
 
 void SetDriveMap(const std::map<char, std::string>& driveToFolder) {
@@ -81,6 +98,7 @@ void SetDriveMap(const std::map<char, std::string>& driveToFolder) {
     std::lock_guard<std::mutex> guard(state.lock);
     state.drives = Accepted(driveToFolder);
     if (state.drives.count(state.currentDrive) == 0) state.currentDrive = 0;
+    state.currentDirs.clear();
 }
 
 std::map<char, std::string> DriveMap() {
@@ -92,14 +110,20 @@ std::map<char, std::string> DriveMap() {
 std::string NativePath(const std::string& dosPath) {
     PathState& state = State();
     std::lock_guard<std::mutex> guard(state.lock);
+    char drive = state.currentDrive;
+    size_t from = 0;
     if (dosPath.size() >= 2 && dosPath[1] == ':' && IsDriveLetter(dosPath[0])) {
-        auto mapped = state.drives.find(Upper(dosPath[0]));
-        return mapped == state.drives.end() ? dosPath : Joined(mapped->second, dosPath.substr(2));
+        drive = Upper(dosPath[0]);
+        from = 2;
     }
-    bool rooted = !dosPath.empty() && IsSeparator(dosPath[0]) && !(dosPath.size() > 1 && IsSeparator(dosPath[1]));
-    auto current = state.drives.find(state.currentDrive);
-    if (rooted && current != state.drives.end()) return Joined(current->second, dosPath);
-    return dosPath;  // relative: the process's current directory resolves it
+    auto mapped = state.drives.find(drive);
+    bool share = dosPath.size() > 1 && IsSeparator(dosPath[0]) && IsSeparator(dosPath[1]);
+    if (mapped == state.drives.end() || share) return dosPath;  // Windows resolves it
+    std::vector<std::string> parts;
+    bool rooted = from < dosPath.size() && IsSeparator(dosPath[from]);
+    if (!rooted) parts = state.currentDirs[drive];
+    Fold(parts, dosPath, from);
+    return Joined(mapped->second, parts);
 }
 
 bool ChangeDrive(int drive) {
@@ -109,7 +133,7 @@ bool ChangeDrive(int drive) {
     std::lock_guard<std::mutex> guard(state.lock);
     auto mapped = state.drives.find(letter);
     if (mapped != state.drives.end()) {
-        if (::_chdir(mapped->second.c_str()) != 0) return false;
+        if (::_chdir(Joined(mapped->second, state.currentDirs[letter]).c_str()) != 0) return false;
         state.currentDrive = letter;
         return true;
     }
@@ -122,6 +146,17 @@ bool ChangeDir(const std::string& dosPath) {
     std::string native = NativePath(dosPath);
     DWORD attributes = ::GetFileAttributesA(native.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
+    PathState& state = State();
+    std::lock_guard<std::mutex> guard(state.lock);
+    char drive = dosPath.size() >= 2 && dosPath[1] == ':' ? Upper(dosPath[0]) : state.currentDrive;
+    auto mapped = state.drives.find(drive);
+    if (mapped != state.drives.end()) {
+        // The folder's components below the mapped folder become the drive's current directory.
+        std::vector<std::string> parts;
+        Fold(parts, native.substr(mapped->second.size()), 0);
+        state.currentDirs[drive] = parts;
+        if (drive != state.currentDrive) return true;
+    }
     return ::_chdir(native.c_str()) == 0;
 }
 

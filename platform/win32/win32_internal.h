@@ -10,6 +10,7 @@
 #define WIN32_LEAN_AND_MEAN
 #endif
 #include <windows.h>
+#include <shellapi.h>
 // Win32 maps these names to their ...A twins; the seam has functions of the same names.
 #undef MessageBox
 #undef ShellExecute
@@ -42,13 +43,14 @@ inline WindowHandle FromHwnd(HWND window) { return reinterpret_cast<WindowHandle
 // The Win32 error of the last call as a seam file error.
 FileError FileErrorOf(DWORD error);
 
-// Folder part of a native path ("C:\a\b.txt" -> "C:\a"); empty for none.
+// Folder part of a native path ("C:\a\b.txt" -> "C:\a"); "." for none.
 std::string ParentFolder(const std::string& nativePath);
 
-// Records keystroke messages that reach our own top-level windows
-// (windows.cpp feeds it, keys.cpp drains it).
-void RecordKeyStroke(HWND window, const KeyStroke& key);
+// Whether the window is one of ours, on the window thread that pumps them.
+bool IsOwnWindowThread(HWND window);
 // Handles a key message for one of our own windows; true when it was one.
 bool TranslateOwnKeyMessage(HWND window, UINT message, WPARAM wParam);
+// A new (or destroyed) window of ours starts with no keystrokes.
+void ForgetKeyStrokes(HWND window);
 
 }  // namespace plat::win32

@@ -1,11 +1,16 @@
 // Top-level windows on Windows: looked up with FindWindowExA, brought to
 // the front with the user32 calls, and created for the vendor side with a
-// window class of the requested name, whose window procedure records the
-// keystrokes that arrive.
+// window class of the requested name. The vendor side's windows live on one
+// window thread of the process that pumps their messages all the time, so
+// keystrokes are taken from them as they arrive, whatever the owner does.
 #include "win32_internal.h"
 
+#include <cstdlib>
+#include <deque>
+#include <functional>
 #include <mutex>
 #include <set>
+#include <thread>
 
 namespace plat {
 namespace {
@@ -34,10 +39,110 @@ bool EnsureClass(const std::string& windowClass) {
     return true;
 }
 
+// The thread that owns and pumps the vendor side's windows. Work for it is
+// queued and the thread woken with a thread message; the caller waits.
+class WindowThread {
+public:
+    static WindowThread& Instance() {
+        static WindowThread* thread = new WindowThread;  // lives as long as the process
+        return *thread;
+    }
+
+    void Run(const std::function<void()>& work) {
+        if (::GetCurrentThreadId() == m_id) {
+            work();
+            return;
+        }
+        HANDLE done = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        {
+            std::lock_guard<std::mutex> guard(m_lock);
+            m_work.push_back([&work, done] {
+                work();
+                ::SetEvent(done);
+            });
+        }
+        ::PostThreadMessageA(m_id, WM_APP, 0, 0);
+        ::WaitForSingleObject(done, INFINITE);
+        ::CloseHandle(done);
+    }
+
+    DWORD Id() const { return m_id; }
+
+private:
+    WindowThread() {
+        HANDLE ready = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        std::thread([this, ready] { Loop(ready); }).detach();
+        ::WaitForSingleObject(ready, INFINITE);
+        ::CloseHandle(ready);
+    }
+
+    void Loop(HANDLE ready) {
+        MSG message;
+        ::PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE);  // the thread's queue exists from here
+        m_id = ::GetCurrentThreadId();
+        ::SetEvent(ready);
+        while (::GetMessageA(&message, nullptr, 0, 0) > 0) {
+            if (message.hwnd == nullptr && message.message == WM_APP) {
+                RunQueued();
+                continue;
+            }
+            ::TranslateMessage(&message);
+            ::DispatchMessageA(&message);
+        }
+    }
+
+    void RunQueued() {
+        for (;;) {
+            std::function<void()> next;
+            {
+                std::lock_guard<std::mutex> guard(m_lock);
+                if (m_work.empty()) return;
+                next = std::move(m_work.front());
+                m_work.pop_front();
+            }
+            next();
+        }
+    }
+
+    std::mutex m_lock;
+    std::deque<std::function<void()>> m_work;
+    DWORD m_id = 0;
+};
+
+std::mutex& DesktopLock() {
+    static std::mutex lock;
+    return lock;
+}
+
+std::string& DesktopSetting() {
+    static std::string folder = [] {
+        const char* text = std::getenv("CMM_DESKTOP");
+        return std::string(text != nullptr ? text : "");
+    }();
+    return folder;
+}
+
 }  // namespace
 
-void SetDesktopFolder(const std::string& nativeFolder) { (void)nativeFolder; }
-std::string DesktopFolder() { return std::string(); }
+namespace win32 {
+
+bool IsOwnWindowThread(HWND window) {
+    return window != nullptr && ::GetWindowThreadProcessId(window, nullptr) == WindowThread::Instance().Id();
+}
+
+}  // namespace win32
+
+// The desktop folder here only receives the keystroke logs of our own windows
+// ("keys/<window>.log"), the same record the posix desktop keeps.
+void SetDesktopFolder(const std::string& nativeFolder) {
+    std::lock_guard<std::mutex> guard(DesktopLock());
+    DesktopSetting() = nativeFolder;
+}
+
+std::string DesktopFolder() {
+    std::lock_guard<std::mutex> guard(DesktopLock());
+    return DesktopSetting();
+}
 
 WindowHandle FindWindowByClass(const std::string& windowClass) {
     return win32::FromHwnd(::FindWindowExA(nullptr, nullptr, windowClass.c_str(), nullptr));
@@ -62,16 +167,24 @@ WindowHandle ForegroundWindow() { return win32::FromHwnd(::GetForegroundWindow()
 
 WindowHandle CreateTopLevelWindow(const std::string& windowClass, const std::string& title) {
     if (windowClass.empty() || !EnsureClass(windowClass)) return kNoWindow;
-    HWND window = ::CreateWindowExA(0, windowClass.c_str(), title.c_str(), WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
-                                    CW_USEDEFAULT, 480, 320, nullptr, nullptr, ::GetModuleHandleA(nullptr), nullptr);
-    if (window == nullptr) return kNoWindow;
-    ::ShowWindow(window, SW_SHOWNORMAL);
-    ::UpdateWindow(window);
+    HWND window = nullptr;
+    WindowThread::Instance().Run([&] {
+        window = ::CreateWindowExA(0, windowClass.c_str(), title.c_str(), WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+                                   CW_USEDEFAULT, 480, 320, nullptr, nullptr, ::GetModuleHandleA(nullptr), nullptr);
+        if (window == nullptr) return;
+        ::ShowWindow(window, SW_SHOWNORMAL);
+        ::UpdateWindow(window);
+        ::SetForegroundWindow(window);
+    });
+    if (window != nullptr) win32::ForgetKeyStrokes(window);
     return win32::FromHwnd(window);
 }
 
 void DestroyTopLevelWindow(WindowHandle window) {
-    if (window != kNoWindow) ::DestroyWindow(win32::ToHwnd(window));
+    HWND handle = win32::ToHwnd(window);
+    if (!win32::IsOwnWindowThread(handle)) return;
+    WindowThread::Instance().Run([handle] { ::DestroyWindow(handle); });
+    win32::ForgetKeyStrokes(handle);
 }
 
 }  // namespace plat
