@@ -48,6 +48,9 @@ HostSession::Outcome HostSession::Run(const std::vector<ScriptCommand>& commands
     for (const ScriptCommand& command : commands) {
         if (CtrlCPending()) return Outcome::kInterrupted;
         Outcome outcome = Step(command);
+        // A host returns to its message loop between calls: that is where a
+        // finished command's dialog receives its close and deletes itself.
+        plat::PumpMessages();
         if (outcome != Outcome::kOk) return outcome;
     }
     return Outcome::kOk;
@@ -153,6 +156,7 @@ void HostSession::Finish() {
     }
     if (m_protocol.IsConnected()) m_protocol.Disconnect();
     if (m_started) m_protocol.EndThread();
+    plat::PumpMessages();
     m_protocol.SetClient(nullptr);
 }
 
