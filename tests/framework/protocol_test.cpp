@@ -1,5 +1,4 @@
-// The protocol base classes: connection and transaction state, notifications
-// to the client, the worker thread's start, suspension, exit request and
+// The protocol base classes: notifications to the client, the worker thread's start, suspension, exit request and
 // ExitThread, and locale-independent formatting.
 #include "framework/protocol.h"
 #include "framework/toolbox.h"
@@ -59,25 +58,6 @@ private:
         ExitThread(0);
     }
 };
-
-TEST(ProtocolBase, ConnectionAndTransactionStateFollowTheBaseCalls) {
-    CMMProtocolWithThread p;
-    EXPECT_EQ(p.IsConnected(), FALSE);
-    EXPECT_EQ(p.Connect(), TRUE);
-    EXPECT_EQ(p.IsConnected(), TRUE);
-    p.OnStartTransaction();
-    EXPECT_EQ(p.IsTransactionStarted(), TRUE);
-    p.OnStopTransaction();
-    EXPECT_EQ(p.IsTransactionStarted(), FALSE);
-    EXPECT_EQ(p.Disconnect(), TRUE);
-    EXPECT_EQ(p.IsConnected(), FALSE);
-    // A base protocol cannot measure or move, and has no worker to start.
-    EXPECT_EQ(p.MeasurePoint(0, 0, 0, 0, 0, 1), FALSE);
-    EXPECT_EQ(p.MoveTo(1, 2, 3), FALSE);
-    EXPECT_EQ(p.StartThread(), FALSE);
-    EXPECT_EQ(p.EndThread(), TRUE);
-    EXPECT_STREQ(p.GetRuntimeClass()->m_lpszClassName, "CMMProtocolWithThread");
-}
 
 TEST(ProtocolBase, ClientGetsSnapshotsInOrderAndMayCallBackIn) {
     CMMProtocolWithThread p;
@@ -174,7 +154,9 @@ TEST(ProtocolThread, WorkerFailuresAreContainedAndSelfEndIsRefused) {
     EXPECT_NE(lines[0].find("worker broke"), std::string::npos) << lines[0];
 }
 
-TEST(LocaleIndependentFormat, DecimalPointStaysADotUnderACommaLocale) {
+TEST(LocaleIndependentFormat, DecimalPointStaysADotUnderACommaLocaleAndLongResultsAreNeverCut) {
+    const std::string big(5000, 'q');
+    EXPECT_EQ(CRT_LOCALE_INDEPENDANT::sprintf("<%s>%.1f", big.c_str(), 0.25), "<" + big + ">0.2");
     const char* names[] = {"de_DE.UTF-8", "de_DE.utf8", "de_DE", "fr_FR.UTF-8", "fr_FR.utf8", "nl_NL.UTF-8"};
     std::string previous = std::setlocale(LC_ALL, nullptr);
     const char* found = nullptr;
@@ -191,11 +173,6 @@ TEST(LocaleIndependentFormat, DecimalPointStaysADotUnderACommaLocale) {
     std::setlocale(LC_ALL, previous.c_str());
     EXPECT_STREQ(native, "1,500") << found << " is not a comma locale";
     EXPECT_EQ(formatted, "   -2.250000|7|x");
-}
-
-TEST(LocaleIndependentFormat, LongResultsAreNeverCut) {
-    const std::string big(5000, 'q');
-    EXPECT_EQ(CRT_LOCALE_INDEPENDANT::sprintf("<%s>%.1f", big.c_str(), 0.25), "<" + big + ">0.2");
 }
 
 }  // namespace
