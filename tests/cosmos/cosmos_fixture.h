@@ -1,30 +1,115 @@
-// Shared set-up of the COSMOS protocol tests: a sandbox, the scripted COSMOS
-// side with its folders installed, a protocol object whose reports to the
-// host are recorded, and a tear-down that ends the worker and lets the
-// command dialogs finish before anything goes away.
+// Shared set-up of the COSMOS protocol tests: the scripted COSMOS side (the
+// COSMOS folders, and a thread playing Remote Manager, the GEOPAK-WIN and
+// PartManager windows and the host's macro, which takes each ZOR_GEO.DAT and answers as the test's
+// responder says), a protocol whose reports to the host are recorded, and a
+// tear-down that ends the worker and lets command dialogs finish first.
 #pragma once
 
 #include "cosmos/cosmos_protocol.h"
 #include "dialogs/templates.h"
 #include "framework/plugin/module.h"
-#include "scripted_cosmos.h"
+#include "framework/toolbox.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
+#include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <sstream>
+#include <string>
 #include <thread>
 #include <vector>
+
+class ScriptedCosmos {
+public:
+    static constexpr const char* kGeopakClass = "xmeas_res4500drawtask9012";
+    struct Command {
+        std::string bytes;  // ZOR_GEO.DAT as it was on disk
+        ParameterMap values;
+    };
+    // Everything the side has taken so far.
+    struct Seen {
+        std::vector<Command> commands;
+        std::vector<std::string> keys;
+        std::vector<uint32_t> keyTicks;  // virtual time each key was taken
+        int remoteAsks = 0;
+        std::string lastAsk;
+        ParameterMap Last() const { return commands.empty() ? ParameterMap() : commands.back().values; }
+    };
+    // The answer text for a command, or nothing to leave it unanswered.
+    using Responder = std::function<std::optional<std::string>(const ParameterMap& command)>;
+
+    explicit ScriptedCosmos(testsupport::Sandbox& sandbox);
+    ~ScriptedCosmos();
+    ScriptedCosmos(const ScriptedCosmos&) = delete;
+    ScriptedCosmos& operator=(const ScriptedCosmos&) = delete;
+
+    void Start();
+    void Stop();
+    void SetResponder(Responder responder) { Locked([&] { m_responder = std::move(responder); }); }
+    void SetAnswerRemoteAsk(bool answer) { Locked([&] { m_answerRemoteAsk = answer; }); }
+    void OpenGeopak() { Open(m_geopak, kGeopakClass, "GEOPAK-WIN"); }
+    void OpenPartManager() { Open(m_partManager, "xpartmngr4500drawtask9012", "PartManager"); }
+    // Writes an answer at once (atomically), whatever the responder says.
+    void WriteAnswer(const std::string& text);
+    plat::WindowHandle Geopak() const { return Locked([&] { return m_geopak; }); }
+    Seen Snapshot() const { return Locked([&] { return m_seen; }); }
+    size_t CommandCount() const { return Snapshot().commands.size(); }
+
+private:
+    template <class F>
+    auto Locked(F f) const -> decltype(f()) {
+        std::lock_guard<std::mutex> guard(m_lock);
+        return f();
+    }
+    void Open(plat::WindowHandle& window, const char* windowClass, const char* title) {
+        Locked([&] { window = window != plat::kNoWindow ? window : plat::CreateTopLevelWindow(windowClass, title); });
+    }
+    void TakeKeys();
+    void AnswerRemoteAsk();
+    void TakeCommand();
+
+    testsupport::Sandbox& m_sandbox;
+    mutable std::mutex m_lock;
+    Responder m_responder = [](const ParameterMap&) { return std::optional<std::string>("Error=0\n"); };
+    bool m_answerRemoteAsk = true;
+    bool m_askAnswered = false;
+    plat::WindowHandle m_geopak = plat::kNoWindow;
+    plat::WindowHandle m_partManager = plat::kNoWindow;
+    Seen m_seen;
+    std::atomic<bool> m_stop{false};
+    std::thread m_thread;
+};
+
+// "Error" and the given point and angles, as the macro answers.
+inline std::string PointAnswer(double x, double y, double z, double a, double b, double c, int error = 0) {
+    std::ostringstream text;
+    text << "Error=" << error << "\nActualX=" << x << "\nActualY=" << y << "\nActualZ=" << z << "\nActualA=" << a
+         << "\nActualB=" << b << "\nActualC=" << c << "\n";
+    return text.str();
+}
+
+// The canonical key lines a SendKeyString text types.
+inline std::vector<std::string> KeyLines(const std::string& keys) {
+    std::vector<std::string> lines;
+    for (const plat::KeyStroke& key : ParseKeyString(keys).keys) lines.push_back(plat::KeyStrokeText(key));
+    return lines;
+}
+
+inline std::vector<std::string> Texts(const std::vector<testsupport::ShownMessage>& shown) {
+    std::vector<std::string> texts;
+    for (const auto& message : shown) texts.push_back(message.text);
+    return texts;
+}
 
 class CosmosTest : public ::testing::Test {
 protected:
     void SetUp() override {
         // What loading the module does: its dialog templates become known.
         plat::RegisterTemplates(PluginResourceModule(), &PluginDialogTemplates());
-        cosmos.Install();
         protocol = std::make_unique<MitutoyoCosmosProtocol>();
         protocol->m_remoteStartTimeout = 1000;
         protocol->SetClient([this](const ClientMessage& message) {
@@ -53,7 +138,7 @@ protected:
         cosmos.Stop();
     }
 
-    // Connected, worker running, the connection's keys and commands forgotten.
+    // Connected, worker running, the connection's messages forgotten.
     void ConnectAndStart() {
         cosmos.OpenPartManager();
         cosmos.Start();
@@ -67,12 +152,6 @@ protected:
         return m_reports;
     }
 
-    // The command file the scripted side took last, as a map.
-    ParameterMap LastCommand() {
-        auto commands = cosmos.Commands();
-        return commands.empty() ? ParameterMap() : commands.back().values;
-    }
-
     testsupport::Sandbox box{50.0};
     ScriptedCosmos cosmos{box};
     std::unique_ptr<MitutoyoCosmosProtocol> protocol;
@@ -81,6 +160,3 @@ private:
     std::mutex m_reportsLock;
     std::vector<ClientMessage> m_reports;
 };
-
-// The canonical key lines a SendKeyString text types.
-std::vector<std::string> KeyLines(const std::string& keys);

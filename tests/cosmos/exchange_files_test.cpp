@@ -2,19 +2,16 @@
 // parsing and merging with hostile input, and the answer wait's order of
 // precedence, retries and failure paths on real files.
 #include "cosmos/cosmos_exchange.h"
-#include "support/test_support.h"
+#include "cosmos_fixture.h"
 
 #include <gtest/gtest.h>
 
 #include <clocale>
-#include <cmath>
-#include <limits>
 #include <thread>
 
 namespace {
 
 using testsupport::Golden;
-using testsupport::Sandbox;
 
 const std::string kFolder = "C:\\COSMOS\\VELMOR\\";
 const std::string kAnswer = kFolder + "GEO_ZOR.DAT";
@@ -24,137 +21,94 @@ const std::string kParameters = kFolder + "ZOR_GEO.DAT";
 class ExchangeFiles : public ::testing::Test {
 protected:
     void SetUp() override { box.MakeDir(kFolder); }
-    Sandbox box{100.0};
+    int Await(ParameterMap& map, plat::Event** events = nullptr, int count = 0, uint32_t timeout = 0) {
+        return AwaitCosmosAnswer(map, kAnswer, kMessage, events, count, timeout);
+    }
+    testsupport::Sandbox box{100.0};
 };
 
-TEST_F(ExchangeFiles, ParameterFilesAreByteExactWithCrLf) {
-    ParameterMap poll;
-    poll["Cmd"] = 5.0;
-    ASSERT_TRUE(WriteParameterFile(poll, kParameters));
-    EXPECT_EQ(box.ReadFile(kParameters), Golden("cosmos_poll.dat"));
-
-    ParameterMap move;
-    move["Cmd"] = 9.0;
-    move["XGoto"] = 1.0;
-    move["YGoto"] = 2.0;
-    move["ZGoto"] = 3.0;
-    ASSERT_TRUE(WriteParameterFileWithBackup(move, kParameters));
-    EXPECT_EQ(box.ReadFile(kParameters), Golden("cosmos_move.dat"));
-    EXPECT_EQ(box.ReadFile(kParameters + ".bck"), Golden("cosmos_move.dat"));
-
-    ParameterMap connect;
-    connect["SkipInit"] = 0.0;
-    connect["MachType"] = 1.0;
-    ASSERT_TRUE(WriteParameterFile(connect, kParameters));
-    EXPECT_EQ(box.ReadFile(kParameters), Golden("cosmos_connect.dat"));
+ParameterMap Map(std::initializer_list<std::pair<const char*, double>> entries) {
+    ParameterMap map;
+    for (const auto& [name, value] : entries) map[name] = value;
+    return map;
 }
 
-TEST_F(ExchangeFiles, WideValuesWidenTheFieldAndAreNeverCut) {
-    ParameterMap map;
-    map["XGoto"] = -123456789012.3456;
-    map["YGoto"] = 1e21;
-    map["ZGoto"] = 0.0006;
-    ASSERT_TRUE(WriteParameterFile(map, kParameters));
-    EXPECT_EQ(box.ReadFile(kParameters), Golden("cosmos_wide.dat"));
+TEST_F(ExchangeFiles, ParameterFilesAreByteExactWithCrLf) {
+    const struct {
+        ParameterMap map;
+        const char* golden;
+    } cases[] = {
+        {Map({{"Cmd", 5.0}}), "cosmos_poll.dat"},
+        {Map({{"Cmd", 9.0}, {"XGoto", 1.0}, {"YGoto", 2.0}, {"ZGoto", 3.0}}), "cosmos_move.dat"},
+        {Map({{"SkipInit", 0.0}, {"MachType", 1.0}}), "cosmos_connect.dat"},
+        {Map({{"XGoto", -123456789012.3456}, {"YGoto", 1e21}, {"ZGoto", 0.0006}}), "cosmos_wide.dat"},
+    };
+    for (const auto& c : cases) {
+        ASSERT_TRUE(WriteParameterFileWithBackup(c.map, kParameters));
+        EXPECT_EQ(box.ReadFile(kParameters), Golden(c.golden));
+        EXPECT_EQ(box.ReadFile(kParameters + ".bck"), Golden(c.golden));
+    }
 }
 
 TEST(ParameterLines, LongLinesAreWrittenWholeInAnyLocale) {
-    const std::string name(400, 'N');
-    const std::string line = FormatParameterLine(name, 1e300);
+    const std::string line = FormatParameterLine(std::string(400, 'N'), 1e300);
     EXPECT_EQ(line.size(), 400u + 1u + 301u + 4u + 1u);
-    EXPECT_EQ(line.substr(0, 402), name + "=1");
+    EXPECT_EQ(line.substr(0, 402), std::string(400, 'N') + "=1");
     EXPECT_EQ(line.substr(line.size() - 5), ".000\n");
-    // A comma locale does not reach the file.
-    const char* previous = std::setlocale(LC_NUMERIC, nullptr);
-    const std::string saved = previous != nullptr ? previous : "C";
+    const std::string saved = std::setlocale(LC_NUMERIC, nullptr);
     if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8") != nullptr || std::setlocale(LC_NUMERIC, "fr_FR.UTF-8") != nullptr) {
         EXPECT_EQ(FormatParameterLine("XGoto", -12.5), "XGoto=     -12.500\n");
     }
     std::setlocale(LC_NUMERIC, saved.c_str());
-    // A name holding a NUL still goes out whole.
     EXPECT_EQ(FormatParameterLine(std::string("A\0B", 3), 1.0), std::string("A\0B=       1.000\n", 17));
 }
 
 TEST(AnswerParsing, EntriesNamesAndValues) {
     ParameterMap map;
-    MergeAnswerText(map,
-                    "Error=1\r\nActualX =12\n=5\n\nno equals here\nActualY=  3.5mm\nActualZ=abc\nActualA=-1e3"
-                    "\nTree==4\nActualB=1,5\nActualC=0x10\nPh9A=inf\nPh9B=nan\nProbeD=1e999\nXGoto=   \t-7");
+    MergeAnswerText(map, "Error=1\r\nActualX =12\n=5\n\nno equals here\nActualY=  3.5mm\nActualZ=abc\nActualA=-1e3"
+                         "\nTree==4\nActualB=1,5\nActualC=0x10\nPh9A=inf\nPh9B=nan\nProbeD=1e999\n" +
+                             std::string(kMaxAnswerLine, 'x') + "=5\nYStart=" + std::string(kMaxAnswerLine - 20, '9') +
+                             "\nXGoto=   \t-7");
     EXPECT_EQ(AnswerResult(map), 1);
     double value = -1.0;
     EXPECT_FALSE(map.Lookup("ActualX", value));
-    ASSERT_TRUE(map.Lookup("ActualX ", value));
-    EXPECT_EQ(value, 12.0);
     EXPECT_FALSE(map.Lookup("", value));
-    EXPECT_EQ(map["ActualY"], 3.5);   // stops at the first character that is no number
-    EXPECT_EQ(map["ActualZ"], 0.0);   // no number at all: 0.0, still stored
-    EXPECT_EQ(map["ActualA"], -1000.0);
-    EXPECT_EQ(map["Tree"], 0.0);      // name is up to the first "="
-    EXPECT_EQ(map["ActualB"], 1.0);   // "%lf" in the C locale stops at the comma
-    EXPECT_EQ(map["ActualC"], 16.0);  // what "%lf" accepts, hexadecimal included
-    EXPECT_EQ(map["Ph9A"], 0.0);      // nothing that is not finite gets in
-    EXPECT_EQ(map["Ph9B"], 0.0);
-    EXPECT_EQ(map["ProbeD"], 0.0);
-    EXPECT_EQ(map["XGoto"], -7.0);    // last line without a line end
+    EXPECT_EQ(map.GetCount(), 13u);
+    const std::pair<const char*, double> expected[] = {
+        {"ActualX ", 12.0}, {"ActualY", 3.5}, {"ActualZ", 0.0}, {"ActualA", -1000.0}, {"Tree", 0.0},
+        {"ActualB", 1.0},   {"ActualC", 16.0}, {"Ph9A", 0.0},   {"Ph9B", 0.0},       {"ProbeD", 0.0},
+        {"YStart", 0.0},    {"XGoto", -7.0}};
+    for (const auto& [name, number] : expected) {
+        ASSERT_TRUE(map.Lookup(name, value)) << name;
+        EXPECT_EQ(value, number) << name;
+    }
 }
 
 TEST(AnswerParsing, ErrorDecidesResultAndStaysInTheMap) {
     ParameterMap map;
-    MergeAnswerText(map, "Error=2.0\n");
-    EXPECT_EQ(AnswerResult(map), 2);
-    MergeAnswerText(map, "ActualX=1\n");  // no "Error": the old one still decides
-    EXPECT_EQ(AnswerResult(map), 2);
-    MergeAnswerText(map, "Error=1.5\n");
-    EXPECT_EQ(AnswerResult(map), 0);
+    for (const auto& [text, result] : {std::pair{"Error=2.0\n", 2}, {"ActualX=1\n", 2}, {"Error=1.5\n", 0}}) {
+        MergeAnswerText(map, text);
+        EXPECT_EQ(AnswerResult(map), result) << text;
+    }
     ParameterMap fresh;
     EXPECT_EQ(AnswerResult(fresh), 0);
     EXPECT_EQ(fresh.GetCount(), 1u);  // reading "Error" inserted it
 }
 
-TEST(AnswerParsing, VeryLongLinesAreSkippedWithoutHarm) {
-    ParameterMap map;
-    std::string text = "Error=1\n" + std::string(kMaxAnswerLine, 'x') + "=5\nActualX=" +
-                       std::string(kMaxAnswerLine - 20, '9') + "\nActualY=2\n";
-    MergeAnswerText(map, text);
-    EXPECT_EQ(map.GetCount(), 3u);
-    EXPECT_EQ(map["ActualX"], 0.0);  // 65000 nines overflow: not finite, 0.0
-    EXPECT_EQ(map["ActualY"], 2.0);
-}
-
-TEST_F(ExchangeFiles, AnswerIsMergedCopiedAndDeleted) {
-    box.WriteFile(kAnswer, "Error=0\r\nActualX =12\r\n=5\r\n\r\njunk\r\nActualY=3.25xyz");
-    ParameterMap map;
-    map["Cmd"] = 5.0;
-    EXPECT_EQ(AwaitCosmosAnswer(map, kAnswer, kMessage, nullptr, 0, 0), 0);
+TEST_F(ExchangeFiles, AnswerIsMergedCopiedWholeAndDeleted) {
+    const std::string longLine = "ActualZ=" + std::string(kMaxAnswerLine * 2, '1');
+    box.WriteFile(kAnswer, "Error=2\r\nActualX =12\r\n=5\r\n\r\n" + longLine + "\r\njunk\r\nActualY=3.25xyz");
+    ParameterMap map = Map({{"Cmd", 5.0}});
+    EXPECT_EQ(Await(map), 2);
     EXPECT_FALSE(box.Exists(kAnswer));
-    EXPECT_EQ(box.ReadFile(kAnswer + ".bck"), "Error=0\r\nActualX =12\r\n=5\r\n\r\njunk\r\nActualY=3.25xyz\r\n");
+    EXPECT_EQ(box.ReadFile(kAnswer + ".bck"),
+              "Error=2\r\nActualX =12\r\n=5\r\n\r\n" + longLine + "\r\njunk\r\nActualY=3.25xyz\r\n");
     EXPECT_EQ(map["ActualY"], 3.25);
     EXPECT_EQ(map["ActualX "], 12.0);
     EXPECT_EQ(map.GetCount(), 4u);  // Cmd, Error, "ActualX ", ActualY
 }
 
-TEST_F(ExchangeFiles, OverlongAnswerLineIsCopiedWholeAndSkipped) {
-    const std::string longLine = "ActualZ=" + std::string(kMaxAnswerLine * 2, '1');
-    box.WriteFile(kAnswer, "Error=2\r\n" + longLine + "\r\nActualX=4\r\n");
-    ParameterMap map;
-    EXPECT_EQ(AwaitCosmosAnswer(map, kAnswer, kMessage, nullptr, 0, 0), 2);
-    double value = 0.0;
-    EXPECT_FALSE(map.Lookup("ActualZ", value));
-    EXPECT_EQ(map["ActualX"], 4.0);
-    EXPECT_EQ(box.ReadFile(kAnswer + ".bck"), "Error=2\r\n" + longLine + "\r\nActualX=4\r\n");
-}
-
-TEST_F(ExchangeFiles, MessageFileWinsOverAnswerAndLeavesTheAnswer) {
-    box.WriteFile(kAnswer, "Error=1\r\n");
-    box.WriteFile(kMessage, "whatever");
-    ParameterMap map;
-    EXPECT_EQ(AwaitCosmosAnswer(map, kAnswer, kMessage, nullptr, 0, 0), 100);
-    EXPECT_FALSE(box.Exists(kMessage));
-    EXPECT_TRUE(box.Exists(kAnswer));
-    EXPECT_TRUE(map.IsEmpty());
-}
-
-TEST_F(ExchangeFiles, EventsComeFirstLowestIndexWins) {
+TEST_F(ExchangeFiles, MessageFileWinsOverAnswerAndEventsOverBoth) {
     box.WriteFile(kAnswer, "Error=1\r\n");
     box.WriteFile(kMessage, "");
     plat::Event a(true), b(false), c(false);
@@ -162,47 +116,35 @@ TEST_F(ExchangeFiles, EventsComeFirstLowestIndexWins) {
     ParameterMap map;
     c.Set();
     b.Set();
-    EXPECT_EQ(AwaitCosmosAnswer(map, kAnswer, kMessage, events, 3, 0), 201);
-    EXPECT_EQ(AwaitCosmosAnswer(map, kAnswer, kMessage, events, 3, 0), 202);
+    EXPECT_EQ(Await(map, events, 3), 201);  // lowest index first
+    EXPECT_EQ(Await(map, events, 3), 202);
     a.Set();
-    EXPECT_EQ(AwaitCosmosAnswer(map, kAnswer, kMessage, events, 3, 0), 200);
-    EXPECT_EQ(AwaitCosmosAnswer(map, kAnswer, kMessage, events, 3, 0), 200);  // manual reset stays set
+    EXPECT_EQ(Await(map, events, 3), 200);
+    EXPECT_EQ(Await(map, events, 3), 200);  // manual reset stays set
     EXPECT_TRUE(box.Exists(kMessage));
+    EXPECT_EQ(Await(map), 100);
+    EXPECT_FALSE(box.Exists(kMessage));
+    EXPECT_TRUE(box.Exists(kAnswer));
     EXPECT_TRUE(map.IsEmpty());
 }
 
 TEST_F(ExchangeFiles, TimeoutGives101AndALateAnswerIsStillTaken) {
     ParameterMap map;
-    EXPECT_EQ(AwaitCosmosAnswer(map, kAnswer, kMessage, nullptr, 0, 200), 101);
+    EXPECT_EQ(Await(map, nullptr, 0, 200), 101);
     std::thread writer([&] {
         plat::Sleep(300);
         box.WriteFile(kAnswer, "ActualX=9\r\n");
     });
-    EXPECT_EQ(AwaitCosmosAnswer(map, kAnswer, kMessage, nullptr, 0, 0), 0);
+    EXPECT_EQ(Await(map), 0);
     writer.join();
     EXPECT_EQ(map["ActualX"], 9.0);
-}
-
-TEST_F(ExchangeFiles, LockedAnswerIsRetriedUntilTheWriterLetsGo) {
-    box.WriteFile(kAnswer, "Error=1\r\n");
-    auto holder = std::make_unique<plat::File>();
-    ASSERT_TRUE(holder->Open(kAnswer, plat::kFileWrite | plat::kFileAppend));
-    std::thread release([&] {
-        plat::Sleep(500);
-        holder->Close();
-    });
-    ParameterMap map;
-    const uint32_t start = plat::TickCount();
-    EXPECT_EQ(AwaitCosmosAnswer(map, kAnswer, kMessage, nullptr, 0, 0), 1);
-    EXPECT_GE(plat::TickCount() - start, 400u);
-    release.join();
 }
 
 TEST_F(ExchangeFiles, AnswerIsReadEvenWhenItsBackupCannotBeMade) {
     box.MakeDir(kAnswer + ".bck");  // a folder where the backup would go
     box.WriteFile(kAnswer, "Error=2\r\nActualX=3\r\n");
     ParameterMap map;
-    EXPECT_EQ(AwaitCosmosAnswer(map, kAnswer, kMessage, nullptr, 0, 0), 2);
+    EXPECT_EQ(Await(map), 2);
     EXPECT_EQ(map["ActualX"], 3.0);
     EXPECT_FALSE(box.Exists(kAnswer));
 }
@@ -211,28 +153,19 @@ TEST_F(ExchangeFiles, HeldParameterFileIsRefusedAfterThreeAttempts) {
     box.WriteFile(kParameters, "old");
     plat::File holder;
     ASSERT_TRUE(holder.Open(kParameters, plat::kFileRead | plat::kShareDenyWrite));
-    ParameterMap map;
-    map["Cmd"] = 5.0;
     const uint32_t start = plat::TickCount();
-    EXPECT_FALSE(WriteParameterFileWithBackup(map, kParameters));
+    EXPECT_FALSE(WriteParameterFileWithBackup(Map({{"Cmd", 5.0}}), kParameters));
     EXPECT_GE(plat::TickCount() - start, 60u);  // three attempts, each followed by 20 ms
     // The backup went first and was written; the held file was not touched.
     EXPECT_EQ(box.ReadFile(kParameters + ".bck"), Golden("cosmos_poll.dat"));
     EXPECT_EQ(box.ReadFile(kParameters), "old");
+    holder.Close();
+    box.MakeDir(kFolder + "X.bck");  // an unopenable backup stops before the file
+    EXPECT_FALSE(WriteParameterFileWithBackup(Map({{"Cmd", 5.0}}), kFolder + "X"));
+    EXPECT_FALSE(box.Exists(kFolder + "X"));
     const auto messages = box.ui().Messages();
-    ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0].text, "Cannot Open " + kParameters);
+    EXPECT_EQ(Texts(messages), (std::vector<std::string>{"Cannot Open " + kParameters, "Cannot Open " + kFolder + "X.bck"}));
     EXPECT_EQ(messages[0].style, MB_ICONHAND | MB_SYSTEMMODAL);
-}
-
-TEST_F(ExchangeFiles, BackupThatCannotBeOpenedStopsBeforeTheFile) {
-    box.MakeDir(kParameters + ".bck");
-    ParameterMap map;
-    map["Cmd"] = 5.0;
-    EXPECT_FALSE(WriteParameterFileWithBackup(map, kParameters));
-    EXPECT_FALSE(box.Exists(kParameters));
-    ASSERT_EQ(box.ui().MessageCount(), 1u);
-    EXPECT_EQ(box.ui().Messages()[0].text, "Cannot Open " + kParameters + ".bck");
 }
 
 TEST_F(ExchangeFiles, DeleteFileIfPresent) {
