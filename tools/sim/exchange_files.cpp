@@ -45,23 +45,26 @@ std::vector<std::string> ReadLines(const std::string& dosPath) {
 
 std::optional<std::vector<std::string>> ClaimCommandFile(const std::string& dosPath) {
     const auto deadline = Clock::now() + std::chrono::milliseconds(1000);
-    const auto emptyPatience = Clock::now() + std::chrono::milliseconds(200);
     std::string claimed = PrivateName(dosPath, "claim");
+    // Renamed away before anything else: the writer's next command then
+    // creates a new file and never finds this one held open by the macro,
+    // which would cost the plug-in a "Cannot Open". (On Windows the writer's
+    // open handle refuses the rename, so this waits for it to close.)
+    while (!Rename(dosPath, claimed)) {
+        if (!plat::PathExists(dosPath) || Clock::now() > deadline) return std::nullopt;
+        std::this_thread::sleep_for(std::chrono::microseconds(300));
+    }
+    // A writer that opened the file before the rename still writes into it:
+    // read once it has closed, and give an empty file a moment to fill.
+    const auto emptyPatience = Clock::now() + std::chrono::milliseconds(200);
     for (;;) {
-        if (!plat::PathExists(dosPath)) return std::nullopt;
-        bool hasData = FileSize(dosPath) > 0 || Clock::now() > emptyPatience;
-        if (hasData) {
+        // An empty file is not opened at all: its writer may be between its
+        // create and its lock, and our open would refuse it that lock.
+        if (FileSize(claimed) > 0 || Clock::now() > emptyPatience) {
             plat::File guard;  // no writer can hold the file while this is open
-            plat::FileError error = plat::FileError::kNone;
-            if (guard.Open(dosPath, plat::kFileRead | plat::kShareDenyWrite, &error)) {
-                bool renamed = Rename(dosPath, claimed);
-                guard.Close();
-                if (renamed) break;
-            } else if (error == plat::FileError::kNotFound) {
-                return std::nullopt;
-            }
+            if (guard.Open(claimed, plat::kFileRead | plat::kShareDenyWrite)) break;
         }
-        if (Clock::now() > deadline) return std::nullopt;
+        if (Clock::now() > deadline) break;
         std::this_thread::sleep_for(std::chrono::microseconds(300));
     }
     std::vector<std::string> lines = ReadLines(claimed);

@@ -1,7 +1,7 @@
 // How the simulated vendor programs read and write the exchange files.
-// A command file is claimed: once its writer has closed it, it is renamed to
-// a private name under a deny-write open and read from there, so the writer's
-// next file can never be deleted unread. An answer is written under a
+// A command file is claimed: renamed to a private name first, then read from
+// there once its writer has closed it, so the writer's next file is never
+// deleted unread and never finds the macro holding its name open. An answer is written under a
 // temporary name and renamed into place, so the reader never sees it half
 // written; optionally the exclusive lock is kept a while after it appears.
 #pragma once
