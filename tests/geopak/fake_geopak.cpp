@@ -39,6 +39,8 @@ std::optional<GeopakCommand> ParseCommandText(const std::string& text) {
 
 namespace {
 
+std::string NativeData(const std::string& name) { return plat::NativePath("C:\\DATA\\" + name); }
+
 // Seven lines, each ended by CR LF.
 bool IsCompleteCommand(const std::string& text) {
     size_t lines = 0;
@@ -48,12 +50,15 @@ bool IsCompleteCommand(const std::string& text) {
 
 }  // namespace
 
-FakeGeopak::FakeGeopak(testsupport::Sandbox& sandbox, std::string exchangeDir, std::string title)
-    : m_sandbox(sandbox),
-      m_exchangeDir(std::move(exchangeDir)),
-      m_window(plat::CreateTopLevelWindow("GeopakFrame", title)) {
-    plat::MakeDirectory(m_exchangeDir.substr(0, m_exchangeDir.size() - 1));
-    m_thread = std::thread([this] { Run(); });
+FakeGeopak::FakeGeopak(testsupport::Sandbox& sandbox)
+    : m_sandbox(sandbox), m_window(plat::CreateTopLevelWindow("GeopakFrame", "GEOPAK - GEOPAK")) {
+    plat::MakeDirectory("C:\\DATA");
+    m_thread = std::thread([this] {
+        while (!m_stop) {
+            Step();
+            std::this_thread::sleep_for(std::chrono::microseconds(300));
+        }
+    });
 }
 
 FakeGeopak::~FakeGeopak() {
@@ -62,63 +67,18 @@ FakeGeopak::~FakeGeopak() {
     plat::DestroyTopLevelWindow(m_window);
 }
 
-void FakeGeopak::QueueAnswer(const std::string& text) {
-    std::lock_guard<std::mutex> guard(m_lock);
-    m_answers.push_back(text);
-}
-
-void FakeGeopak::SetDefaultAnswer(const std::string& text) {
-    std::lock_guard<std::mutex> guard(m_lock);
-    m_defaultAnswer = text;
-}
-
-std::vector<std::string> FakeGeopak::StartupCommands() const {
-    std::lock_guard<std::mutex> guard(m_lock);
-    return m_startup;
-}
-
-std::vector<GeopakCommand> FakeGeopak::Commands() const {
-    std::lock_guard<std::mutex> guard(m_lock);
-    return m_commands;
-}
-
 std::vector<int> FakeGeopak::Codes() const {
     std::vector<int> codes;
     for (const GeopakCommand& command : Commands()) codes.push_back(command.code);
     return codes;
 }
 
-size_t FakeGeopak::CommandCount() const {
-    std::lock_guard<std::mutex> guard(m_lock);
-    return m_commands.size();
-}
-
-std::string FakeGeopak::Native(const std::string& name) const {
-    return plat::NativePath(m_exchangeDir + name);
-}
-
-void FakeGeopak::Run() {
-    while (!m_stop) {
-        Step();
-        std::this_thread::sleep_for(std::chrono::microseconds(300));
-    }
-}
-
 void FakeGeopak::Step() {
-    if (auto startup = Take("GEO_COMM.ASK")) {
-        {
-            std::lock_guard<std::mutex> guard(m_lock);
-            m_startup.push_back(*startup);
-        }
-        if (m_acknowledge) m_sandbox.WriteFile(m_exchangeDir + "GEO_COMM.ANS", "OK");
-    }
+    if (Take("GEO_COMM.ASK")) m_sandbox.WriteFile("C:\\DATA\\GEO_COMM.ANS", "OK");
     if (auto text = Take("GEO_IN.DAT")) {
         std::optional<GeopakCommand> command = ParseCommandText(*text);
         if (!command) return;
-        {
-            std::lock_guard<std::mutex> guard(m_lock);
-            m_commands.push_back(*command);
-        }
+        Locked([&] { m_commands.push_back(*command); });
         const int code = command->code;
         if (code == geopak_code::kPoll || code == geopak_code::kPollWithApproach ||
             code == geopak_code::kMeasure)
@@ -132,40 +92,36 @@ std::optional<std::string> FakeGeopak::Take(const std::string& name) {
     // the writer, until it is complete.
     const std::string taken = name + ".TAKEN";
     std::error_code error;
-    fs::rename(Native(name), Native(taken), error);
+    fs::rename(NativeData(name), NativeData(taken), error);
     if (error) return std::nullopt;
     const bool command = name == "GEO_IN.DAT";
     std::string text;
     for (int tries = 0; tries < 20000; ++tries) {
-        std::ifstream in(Native(taken), std::ios::binary);
+        std::ifstream in(NativeData(taken), std::ios::binary);
         text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
         if (command ? IsCompleteCommand(text) : !text.empty()) break;
         std::this_thread::sleep_for(std::chrono::microseconds(100));
     }
-    fs::remove(Native(taken), error);
+    fs::remove(NativeData(taken), error);
     return text;
 }
 
 void FakeGeopak::Answer() {
-    std::string text;
-    {
-        std::lock_guard<std::mutex> guard(m_lock);
-        if (!m_answers.empty()) {
-            text = m_answers.front();
-            m_answers.pop_front();
-        } else {
-            text = m_defaultAnswer;
-        }
-    }
+    const std::string text = Locked([&] {
+        if (m_answers.empty()) return m_defaultAnswer;
+        const std::string next = m_answers.front();
+        m_answers.pop_front();
+        return next;
+    });
     if (text.empty()) return;
     if (m_answerDelay > 0) plat::Sleep(m_answerDelay);
-    const std::string temporary = Native("GEO_OUT.TMP");
+    const std::string temporary = NativeData("GEO_OUT.TMP");
     {
         std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
         out << text;
     }
     std::error_code error;
-    fs::rename(temporary, Native("GEO_OUT.DAT"), error);
+    fs::rename(temporary, NativeData("GEO_OUT.DAT"), error);
 }
 
 }  // namespace geopaktest

@@ -1,11 +1,13 @@
 // A scripted GEOPAK side for the protocol tests: a thread that owns a window
 // titled like GEOPAK's, acknowledges startup commands, takes each command file
 // the plug-in writes and answers the commands that expect an answer with
-// scripted answer texts.
+// scripted answer texts. Also the protocol fixture the tests share.
 #pragma once
 
-#include "geopak/geopak_command.h"
+#include "geopak/geopak_protocol.h"
 #include "support/test_support.h"
+
+#include <gtest/gtest.h>
 
 #include <atomic>
 #include <deque>
@@ -21,56 +23,77 @@ namespace geopaktest {
 // Seven answer lines for a point and its three angles (degrees), CR LF ended.
 std::string AnswerText(double x, double y, double z, double a, double b, double c);
 
-class FakeGeopak {
-public:
-    // exchangeDir: the DOS exchange folder, with its trailing backslash.
-    explicit FakeGeopak(testsupport::Sandbox& sandbox, std::string exchangeDir = "C:\\DATA\\",
-                        std::string title = "GEOPAK - GEOPAK");
-    ~FakeGeopak();
-    FakeGeopak(const FakeGeopak&) = delete;
-    FakeGeopak& operator=(const FakeGeopak&) = delete;
-
-    plat::WindowHandle Window() const { return m_window; }
-
-    void SetAcknowledgeStartup(bool on) { m_acknowledge = on; }
-    // Answers for the next answered commands (5, 6, 8), in order; when none is
-    // queued the default answer goes out ("" = no answer at all).
-    void QueueAnswer(const std::string& text);
-    void SetDefaultAnswer(const std::string& text);
-    // Virtual milliseconds between taking a command and answering it.
-    void SetAnswerDelay(uint32_t ms) { m_answerDelay = ms; }
-
-    std::vector<std::string> StartupCommands() const;
-    std::vector<GeopakCommand> Commands() const;
-    std::vector<int> Codes() const;
-    size_t CommandCount() const;
-
-private:
-    void Run();
-    void Step();
-    std::optional<std::string> Take(const std::string& name);
-    void Answer();
-    std::string Native(const std::string& name) const;
-
-    testsupport::Sandbox& m_sandbox;
-    std::string m_exchangeDir;
-    plat::WindowHandle m_window;
-    std::atomic<bool> m_acknowledge{true};
-    std::atomic<uint32_t> m_answerDelay{0};
-    std::atomic<bool> m_stop{false};
-    mutable std::mutex m_lock;
-    std::deque<std::string> m_answers;
-    std::string m_defaultAnswer;
-    std::vector<std::string> m_startup;
-    std::vector<GeopakCommand> m_commands;
-    std::thread m_thread;
-};
-
 // Makes the handler answer every message box from now on (the scripted UI
 // takes one handler per box).
 void HandleEveryMessage(testsupport::ScriptedUI& ui, std::function<int(const testsupport::ShownMessage&)> handler);
 
 // Parses the seven lines of a command file as the macro reads them.
 std::optional<GeopakCommand> ParseCommandText(const std::string& text);
+
+class FakeGeopak {
+public:
+    explicit FakeGeopak(testsupport::Sandbox& sandbox);
+    ~FakeGeopak();
+    FakeGeopak(const FakeGeopak&) = delete;
+    FakeGeopak& operator=(const FakeGeopak&) = delete;
+
+    plat::WindowHandle Window() const { return m_window; }
+    // Answers for the next answered commands (5, 6, 8), in order; when none is
+    // queued the default answer goes out ("" = no answer at all).
+    void QueueAnswer(const std::string& text) { Locked([&] { m_answers.push_back(text); }); }
+    void SetDefaultAnswer(const std::string& text) { Locked([&] { m_defaultAnswer = text; }); }
+    // Virtual milliseconds between taking a command and answering it.
+    void SetAnswerDelay(uint32_t ms) { m_answerDelay = ms; }
+    std::vector<GeopakCommand> Commands() const { return Locked([&] { return m_commands; }); }
+    std::vector<int> Codes() const;
+
+private:
+    template <class F>
+    auto Locked(F f) const -> decltype(f()) {
+        std::lock_guard<std::mutex> guard(m_lock);
+        return f();
+    }
+    void Step();
+    std::optional<std::string> Take(const std::string& name);
+    void Answer();
+
+    testsupport::Sandbox& m_sandbox;
+    plat::WindowHandle m_window;
+    std::atomic<uint32_t> m_answerDelay{0};
+    std::atomic<bool> m_stop{false};
+    mutable std::mutex m_lock;
+    std::deque<std::string> m_answers;
+    std::string m_defaultAnswer;
+    std::vector<GeopakCommand> m_commands;
+    std::thread m_thread;
+};
+
+// A protocol on C:\DATA whose reports to the host are recorded.
+class GeopakTest : public ::testing::Test {
+protected:
+    explicit GeopakTest(double scale = 20.0) : sandbox(scale) {
+        sandbox.MakeDir("C:\\DATA");
+        protocol.SetClient([this](const ClientMessage& m) {
+            std::lock_guard<std::mutex> guard(m_lock);
+            m_reports.push_back(m);
+        });
+    }
+    std::vector<ClientMessage> Reports() {
+        std::lock_guard<std::mutex> guard(m_lock);
+        return m_reports;
+    }
+    std::vector<std::string> Texts() {
+        std::vector<std::string> texts;
+        for (const testsupport::ShownMessage& m : sandbox.ui().Messages()) texts.push_back(m.text);
+        return texts;
+    }
+
+    testsupport::Sandbox sandbox;
+    MitutoyoProtocol protocol;
+
+private:
+    std::mutex m_lock;
+    std::vector<ClientMessage> m_reports;
+};
 
 }  // namespace geopaktest

@@ -1,15 +1,10 @@
-// Connecting to GEOPAK: the startup handshake with a scripted macro, every
-// time-out question and its answers, the launch failure, the manual start, and
-// the command left for the macro at disconnection.
+// Connecting to GEOPAK: the startup handshake, every time-out question and its
+// answers, the launch failure, the manual start, and the command left for the
+// macro at disconnection. The tests play the macro from the questions.
 #include "fake_geopak.h"
-#include "geopak/geopak_protocol.h"
-#include "support/test_support.h"
-
-#include <gtest/gtest.h>
 
 namespace {
 
-using testsupport::Sandbox;
 using testsupport::ShownMessage;
 
 const char kAsk[] = "C:\\DATA\\GEO_COMM.ASK";
@@ -17,111 +12,56 @@ const char kAns[] = "C:\\DATA\\GEO_COMM.ANS";
 const char kLaunchRemote[] = "Please Launch GEOPAK manually on the other PC";
 const char kFirstQuestion[] = "(1)The GEOPAK Software did not response\n Do you want to continue ?";
 const char kSecondQuestion[] = "(2)The GEOPAK Software did not respond\n Do you want to continue ? ";
-constexpr unsigned kFirstStyle = MB_YESNO | MB_ICONEXCLAMATION | MB_SYSTEMMODAL;
-constexpr unsigned kSecondStyle = MB_YESNOCANCEL | MB_ICONEXCLAMATION | MB_SYSTEMMODAL;
 
 // A huge time scale: the 60 s and 10 s acknowledgement waits take moments.
-class GeopakConnect : public ::testing::Test {
+class GeopakConnect : public geopaktest::GeopakTest {
 protected:
-    GeopakConnect() : sandbox(5000.0) {
-        sandbox.MakeDir("C:\\DATA");
-        protocol.m_geopakLocal = 0;
-    }
-    std::vector<std::string> Texts() {
-        std::vector<std::string> texts;
-        for (const ShownMessage& m : sandbox.ui().Messages()) texts.push_back(m.text);
-        return texts;
-    }
-    Sandbox sandbox;
-    MitutoyoProtocol protocol;
+    GeopakConnect() : GeopakTest(5000.0) { protocol.m_geopakLocal = 0; }
 };
 
-TEST_F(GeopakConnect, HandshakeWithRunningMacroConnects) {
-    geopaktest::FakeGeopak geopak(sandbox);
-    // A busy machine may keep the macro past a time-out: then wait on.
-    int questions = 0;
-    geopaktest::HandleEveryMessage(sandbox.ui(), [&](const ShownMessage& m) {
-        if (m.text == kLaunchRemote) return IDOK;
-        ++questions;
-        return IDYES;
-    });
-    ASSERT_TRUE(protocol.Connect());
-    EXPECT_TRUE(protocol.IsConnected());
-    EXPECT_EQ(geopak.StartupCommands(),
-              (std::vector<std::string>{protocol.m_startupCommand1, protocol.m_startupCommand2}));
-    EXPECT_EQ(Texts().size(), 1u + questions);
-    EXPECT_EQ(Texts()[0], kLaunchRemote);
-    EXPECT_EQ(sandbox.ui().Messages()[0].style, MB_OK);
-    EXPECT_FALSE(sandbox.Exists(kAns));
-}
-
-// Without a macro thread: the questions are where the test plays GEOPAK.
-TEST_F(GeopakConnect, LeftoversGoFirstAndTheLastCommandStays) {
+TEST_F(GeopakConnect, LeftoversGoFirstYesWaitsAgainWithoutRewritingAndTheLastCommandStays) {
     sandbox.WriteFile(kAns, "old");
     sandbox.WriteFile("C:\\DATA\\GEO_IN.DAT", "old");
     sandbox.WriteFile(kAsk, "a much longer left-over startup command text than any default");
     std::vector<std::string> seen;
     geopaktest::HandleEveryMessage(sandbox.ui(), [&](const ShownMessage& m) {
         if (m.text == kLaunchRemote) {
+            EXPECT_EQ(m.style, MB_OK);
             EXPECT_FALSE(sandbox.Exists(kAns));
             EXPECT_FALSE(sandbox.Exists("C:\\DATA\\GEO_IN.DAT"));
             return IDOK;
         }
+        const bool first = m.text == kFirstQuestion;
+        EXPECT_EQ(m.style, (first ? MB_YESNO : MB_YESNOCANCEL) | MB_ICONEXCLAMATION | MB_SYSTEMMODAL);
         seen.push_back(sandbox.ReadFile(kAsk));
+        if (first && seen.size() == 1) {
+            sandbox.WriteFile(kAsk, "taken");  // the macro took it, slowly; a rewrite would show
+            return IDYES;
+        }
         sandbox.WriteFile(kAns, "");
         return IDYES;
     });
     ASSERT_TRUE(protocol.Connect());
-    EXPECT_EQ(Texts(), (std::vector<std::string>{kLaunchRemote, kFirstQuestion, kSecondQuestion}));
-    EXPECT_EQ(seen, (std::vector<std::string>{"CMD05(C:\\GEOPAK\\MELDAX\\)",
+    EXPECT_TRUE(protocol.IsConnected());
+    EXPECT_EQ(Texts(), (std::vector<std::string>{kLaunchRemote, kFirstQuestion, kFirstQuestion, kSecondQuestion}));
+    EXPECT_EQ(seen, (std::vector<std::string>{"CMD05(C:\\GEOPAK\\MELDAX\\)", "taken",
                                               testsupport::Golden("geopak_comm_ask.dat")}));
     EXPECT_EQ(sandbox.ReadFile(kAsk), testsupport::Golden("geopak_comm_ask.dat"));
     EXPECT_FALSE(sandbox.Exists(kAns));
-}
-
-TEST_F(GeopakConnect, YesWaitsAgainWithoutRewritingTheCommand) {
-    int firstQuestions = 0;
-    geopaktest::HandleEveryMessage(sandbox.ui(), [&](const ShownMessage& m) {
-        if (m.text == kFirstQuestion) {
-            EXPECT_EQ(m.style, kFirstStyle);
-            if (++firstQuestions == 1) {
-                sandbox.WriteFile(kAsk, "taken");  // the macro took it; a rewrite would show
-                return IDYES;
-            }
-            EXPECT_EQ(sandbox.ReadFile(kAsk), "taken");
-            sandbox.WriteFile(kAns, "");
-            return IDYES;
-        }
-        if (m.text == kSecondQuestion) {
-            EXPECT_EQ(m.style, kSecondStyle);
-            EXPECT_EQ(sandbox.ReadFile(kAsk), protocol.m_startupCommand2);
-            sandbox.WriteFile(kAns, "");
-            return IDYES;
-        }
-        return IDOK;
-    });
-    ASSERT_TRUE(protocol.Connect());
-    EXPECT_EQ(firstQuestions, 2);
-    EXPECT_TRUE(protocol.IsConnected());
 }
 
 TEST_F(GeopakConnect, NoToEitherQuestionFails) {
     // First question: No. The second command is never written.
     sandbox.ui().SetDefaultAnswer(IDNO);
     EXPECT_FALSE(protocol.Connect());
-    EXPECT_FALSE(protocol.IsConnected());
     EXPECT_EQ(Texts(), (std::vector<std::string>{kLaunchRemote, kFirstQuestion}));
     EXPECT_EQ(sandbox.ReadFile(kAsk), protocol.m_startupCommand1);
-
     // Second question: No, and then Cancel.
     for (int refusal : {IDNO, IDCANCEL}) {
         sandbox.ui().ClearMessages();
         geopaktest::HandleEveryMessage(sandbox.ui(), [&, refusal](const ShownMessage& m) {
-            if (m.text == kFirstQuestion) {
-                sandbox.WriteFile(kAns, "");
-                return IDYES;
-            }
-            return m.text == kSecondQuestion ? refusal : IDOK;
+            if (m.text == kFirstQuestion) sandbox.WriteFile(kAns, "");
+            return m.text == kFirstQuestion ? IDYES : m.text == kSecondQuestion ? refusal : IDOK;
         });
         EXPECT_FALSE(protocol.Connect());
         EXPECT_FALSE(protocol.IsConnected());
@@ -129,35 +69,30 @@ TEST_F(GeopakConnect, NoToEitherQuestionFails) {
     }
 }
 
-TEST_F(GeopakConnect, FailedLaunchNamesTheProgramFile) {
-    protocol.m_geopakLocal = 1;  // no C:\GEOPAK\GEOZOR.PIF
-    EXPECT_FALSE(protocol.Connect());
-    ASSERT_EQ(sandbox.ui().MessageCount(), 1u);
-    EXPECT_EQ(Texts()[0], "Cannot Launch GEOPAK  (C:\\GEOPAK\\\\C:\\GEOPAK\\GEOZOR.PIF invalid pif File)");
-    EXPECT_EQ(sandbox.ui().Messages()[0].style, MB_OK | MB_SYSTEMMODAL);
-    EXPECT_FALSE(sandbox.Exists(kAsk));
-}
-
-TEST_F(GeopakConnect, ManualMacroStartWritesNothing) {
-    protocol.m_automaticStartup = 0;
-    EXPECT_TRUE(protocol.Connect());
-    EXPECT_EQ(Texts(), (std::vector<std::string>{kLaunchRemote,
-                                                 "Start the MELDAX Macro in GEOPAK and press OK"}));
-    EXPECT_EQ(sandbox.ui().Messages()[1].style, MB_OK | MB_SYSTEMMODAL);
-    EXPECT_FALSE(sandbox.Exists(kAsk));
-}
-
-TEST_F(GeopakConnect, UnwritableCommandFileFails) {
-    protocol.m_exchangeDirectory = "C:\\MISSING\\";
-    EXPECT_FALSE(protocol.Connect());
-    EXPECT_EQ(Texts(), (std::vector<std::string>{kLaunchRemote,
-                                                 "Cannot open Command file : C:\\MISSING\\GEO_COMM.ASK"}));
-    EXPECT_FALSE(protocol.IsConnected());
-}
-
-TEST_F(GeopakConnect, DisconnectLeavesTheQuitCommand) {
-    protocol.m_automaticStartup = 0;
-    ASSERT_TRUE(protocol.Connect());
+TEST_F(GeopakConnect, LaunchFailureManualStartAndUnwritableCommandFile) {
+    const struct {
+        int local, automatic;
+        const char* exchange;
+        BOOL result;
+        std::vector<std::string> texts;
+    } cases[] = {
+        {1, 1, "C:\\DATA\\", FALSE,  // no C:\GEOPAK\GEOZOR.PIF
+         {"Cannot Launch GEOPAK  (C:\\GEOPAK\\\\C:\\GEOPAK\\GEOZOR.PIF invalid pif File)"}},
+        {0, 1, "C:\\MISSING\\", FALSE, {kLaunchRemote, "Cannot open Command file : C:\\MISSING\\GEO_COMM.ASK"}},
+        {0, 0, "C:\\DATA\\", TRUE, {kLaunchRemote, "Start the MELDAX Macro in GEOPAK and press OK"}},
+    };
+    for (const auto& c : cases) {
+        sandbox.ui().ClearMessages();
+        protocol.m_geopakLocal = c.local;
+        protocol.m_automaticStartup = c.automatic;
+        protocol.m_exchangeDirectory = c.exchange;
+        EXPECT_EQ(protocol.Connect(), c.result);
+        EXPECT_EQ(protocol.IsConnected(), c.result);
+        EXPECT_EQ(Texts(), c.texts);
+        EXPECT_EQ(sandbox.ui().Messages().back().style, MB_OK | MB_SYSTEMMODAL);
+        EXPECT_FALSE(sandbox.Exists(kAsk));
+    }
+    // Disconnecting leaves the quit command for the macro.
     protocol.Disconnect();
     EXPECT_FALSE(protocol.IsConnected());
     auto command = geopaktest::ParseCommandText(sandbox.ReadFile("C:\\DATA\\GEO_IN.DAT"));

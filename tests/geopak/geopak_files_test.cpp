@@ -1,35 +1,27 @@
 // The GEOPAK exchange files byte for byte: the command file against golden
 // files, the answer parser on good, short and hostile answers, and the
 // command-file failures the user is told of.
-#include "geopak/geopak_protocol.h"
-#include "support/test_support.h"
+#include "fake_geopak.h"
 
-#include <gtest/gtest.h>
-
-#include <cmath>
 #include <limits>
 
 namespace {
 
 using testsupport::Golden;
-using testsupport::Sandbox;
 
-constexpr unsigned kStopBox = MB_OK | MB_ICONSTOP | MB_SYSTEMMODAL;
+class GeopakFiles : public geopaktest::GeopakTest {};
 
-TEST(GeopakCommandFile, MatchesGoldenFiles) {
-    Sandbox sandbox;
-    sandbox.MakeDir("C:\\DATA");
-    MitutoyoProtocol protocol;
+TEST_F(GeopakFiles, CommandFileMatchesGoldenFilesAndIsRewrittenWhole) {
     const struct {
         GeopakCommand command;
         const char* golden;
     } cases[] = {
+        // A value far wider than any buffer a line could be cut at, then shorter files over it.
+        {GeopakCommand(std::numeric_limits<int32_t>::min(), 1e300, -123456789012.5, 0.0000004, -0.0000006,
+                       1234.5678915),
+         "geopak_in_wide.dat"},
         {GeopakCommand(9, 10, -5.5, 100), "geopak_in_move.dat"},
         {GeopakCommand(2, 0, 90, 180), "geopak_in_head.dat"},
-        // A value far wider than any buffer a line could be cut at.
-        {GeopakCommand(std::numeric_limits<int32_t>::min(), 1e300, -123456789012.5, 0.0000004,
-                       -0.0000006, 1234.5678915),
-         "geopak_in_wide.dat"},
     };
     for (const auto& c : cases) {
         protocol.WriteCommandFile(c.command);
@@ -38,42 +30,17 @@ TEST(GeopakCommandFile, MatchesGoldenFiles) {
     EXPECT_EQ(sandbox.ui().MessageCount(), 0u);
 }
 
-TEST(GeopakCommandFile, ShorterCommandReplacesLongerOneWhole) {
-    Sandbox sandbox;
-    sandbox.MakeDir("C:\\DATA");
-    MitutoyoProtocol protocol;
-    protocol.WriteCommandFile(GeopakCommand(9, 1e300));
-    protocol.WriteCommandFile(GeopakCommand(9, 10, -5.5, 100));
-    EXPECT_EQ(sandbox.ReadFile("C:\\DATA\\GEO_IN.DAT"), Golden("geopak_in_move.dat"));
-}
-
-TEST(GeopakCommandFile, UnopenableFileIsReportedAndCallersGoOn) {
-    Sandbox sandbox;  // no C:\DATA folder
-    MitutoyoProtocol protocol;
-    EXPECT_TRUE(protocol.WriteCommandWithRetry(GeopakCommand(9, 1, 2, 3)));
-    ASSERT_EQ(sandbox.ui().MessageCount(), 1u);
-    EXPECT_EQ(sandbox.ui().Messages()[0].text, "Cannot Open C:\\DATA\\GEO_IN.DAT");
-    EXPECT_EQ(sandbox.ui().Messages()[0].style, kStopBox);
-
-    // The folder is a prefix: no separator is added.
-    sandbox.ui().ClearMessages();
-    protocol.m_exchangeDirectory = "C:\\MISSING\\SUB";
-    protocol.WriteCommandFile(GeopakCommand(9));
-    ASSERT_EQ(sandbox.ui().MessageCount(), 1u);
-    EXPECT_EQ(sandbox.ui().Messages()[0].text, "Cannot Open C:\\MISSING\\SUBGEO_IN.DAT");
-}
-
-TEST(GeopakCommandFile, FileHeldByGeopakIsReported) {
-    Sandbox sandbox;
-    sandbox.MakeDir("C:\\DATA");
+TEST_F(GeopakFiles, UnopenableOrHeldFileIsReportedAndCallersGoOn) {
     sandbox.WriteFile("C:\\DATA\\GEO_IN.DAT", "old");
     ASSERT_TRUE(testsupport::HoldFileInChild("C:\\DATA\\GEO_IN.DAT", plat::kFileRead | plat::kShareDenyWrite));
-    MitutoyoProtocol protocol;
-    protocol.WriteCommandFile(GeopakCommand(9));
+    EXPECT_TRUE(protocol.WriteCommandWithRetry(GeopakCommand(9, 1, 2, 3)));
     testsupport::ReleaseHeldFile("C:\\DATA\\GEO_IN.DAT");
-    ASSERT_EQ(sandbox.ui().MessageCount(), 1u);
-    EXPECT_EQ(sandbox.ui().Messages()[0].text, "Cannot Open C:\\DATA\\GEO_IN.DAT");
     EXPECT_EQ(sandbox.ReadFile("C:\\DATA\\GEO_IN.DAT"), "old");
+    protocol.m_exchangeDirectory = "C:\\MISSING\\SUB";  // a prefix: no separator is added
+    protocol.WriteCommandFile(GeopakCommand(9));
+    EXPECT_EQ(Texts(), (std::vector<std::string>{"Cannot Open C:\\DATA\\GEO_IN.DAT",
+                                                 "Cannot Open C:\\MISSING\\SUBGEO_IN.DAT"}));
+    EXPECT_EQ(sandbox.ui().Messages()[0].style, MB_OK | MB_ICONSTOP | MB_SYSTEMMODAL);
 }
 
 TEST(GeopakAnswer, AnglesBecomeDirectionCosines) {
@@ -106,17 +73,6 @@ TEST(GeopakAnswer, IncompleteOrHostileAnswersAreRejectedWhole) {
     for (const char* text : rejected) EXPECT_FALSE(ParseGeopakAnswerText(text)) << text;
     EXPECT_FALSE(ParseGeopakAnswerText("0\n" + overlong + "\n2\n3\n90\n90\n0\n"));
     EXPECT_TRUE(ParseGeopakAnswerText("0\n" + overlong.substr(1) + "\n2\n3\n90\n90\n0\n"));
-}
-
-TEST(GeopakAnswer, AcceptedAnswerFillsTheWholeRecord) {
-    GeopakCommand command(5, 7, 7, 7, 7, 7, 7);
-    ApplyAnswer(command, *ParseGeopakAnswerText("0\n1\n2\n3\n90\n90\n0\n"));
-    EXPECT_EQ(command.code, 5);
-    EXPECT_DOUBLE_EQ(command.d1, 1.0);
-    EXPECT_DOUBLE_EQ(command.d3, 3.0);
-    EXPECT_NEAR(command.d4, 0.0, 1e-15);
-    EXPECT_NEAR(command.d5, 0.0, 1e-15);
-    EXPECT_DOUBLE_EQ(command.d6, 1.0);
 }
 
 }  // namespace
