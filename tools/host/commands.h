@@ -2,6 +2,14 @@
 // sub-command's name) and returns the process exit code.
 #pragma once
 
+// Each command's usage text: printed on stdout for --help, on stderr with a
+// usage error.
+extern const char kProtocolsUsage[];
+extern const char kSettingsUsage[];
+extern const char kConfigureUsage[];
+extern const char kRunUsage[];
+extern const char kDemoUsage[];
+
 int CmdProtocols(int argc, char** argv);
 int CmdSettings(int argc, char** argv);
 int CmdConfigure(int argc, char** argv);

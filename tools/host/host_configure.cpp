@@ -23,11 +23,11 @@
 #include <string>
 #include <vector>
 
-namespace {
-
-constexpr const char* kUsage =
+const char kConfigureUsage[] =
     "usage: cmmhost configure \"<display name>\" --store FILE [--key PATH] [--plugin PATH]\n"
     "                         [--set NAME=VALUE ...]   (NAME: a registry value name)\n";
+
+namespace {
 
 struct Field {
     const char* valueName;
@@ -142,7 +142,7 @@ int Fail(const std::string& what) {
 int CmdConfigure(int argc, char** argv) {
     ConfigureArgs a;
     if (!ParseArgs(argc, argv, a)) {
-        std::fputs(kUsage, stderr);
+        std::fputs(kConfigureUsage, stderr);
         return 2;
     }
     std::string error;

@@ -150,11 +150,13 @@ bool WriteSvg(const std::string& path, const DemoPart& part, const std::vector<P
 
 }  // namespace
 
+const char kDemoUsage[] =
+    "usage: cmmhost demo [--plugin PATH] [--keep] [--svg PATH] [--time-scale N] [--timeout SECONDS]\n";
+
 int CmdDemo(int argc, char** argv) {
     DemoArgs args;
     if (!ParseDemoArgs(argc, argv, args)) {
-        std::fputs("usage: cmmhost demo [--plugin PATH] [--keep] [--svg PATH] [--time-scale N] [--timeout SECONDS]\n",
-                   stderr);
+        std::fputs(kDemoUsage, stderr);
         return 2;
     }
     DemoTree tree(args.keep);

@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <string>
 
+const char kProtocolsUsage[] = "usage: cmmhost protocols [--plugin PATH]\n";
+
 int CmdProtocols(int argc, char** argv) {
     std::string plugin;
     for (int i = 1; i < argc; ++i) {
@@ -16,7 +18,7 @@ int CmdProtocols(int argc, char** argv) {
         if (arg == "--plugin" && i + 1 < argc) {
             plugin = argv[++i];
         } else {
-            std::fputs("usage: cmmhost protocols [--plugin PATH]\n", stderr);
+            std::fputs(kProtocolsUsage, stderr);
             return 2;
         }
     }

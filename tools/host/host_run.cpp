@@ -32,9 +32,17 @@ struct RunArgs {
     double timeoutSeconds = 0;
 };
 
-const char kUsage[] =
+}  // namespace
+
+const char kRunUsage[] =
     "usage: cmmhost run \"<display name>\" --store FILE [--plugin PATH] [--answers POLICY]\n"
-    "                   [--csv] [--timeout SECONDS] SCRIPT|-\n";
+    "                   [--csv] [--timeout SECONDS] SCRIPT|-\n"
+    "  POLICY: ask (default), yes, no, ok, cancel, or a list such as yes,no,ok\n"
+    "  script lines: connect | disconnect | move X Y Z | measure X Y Z I J K | head A B C\n"
+    "                approach I J K | transaction start|stop | wait MS | wait-points N [MS]\n"
+    "                poll | interrupt | configure NAME=VALUE ...    (# starts a comment)\n";
+
+namespace {
 
 bool ParseRunArgs(int argc, char** argv, RunArgs& a, std::string& error) {
     std::vector<std::string> positional;
@@ -108,7 +116,7 @@ int CmdRun(int argc, char** argv) {
     RunArgs args;
     std::string error, scriptText;
     if (!ParseRunArgs(argc, argv, args, error)) {
-        std::fprintf(stderr, "cmmhost run: %s\n%s", error.c_str(), kUsage);
+        std::fprintf(stderr, "cmmhost run: %s\n%s", error.c_str(), kRunUsage);
         return 2;
     }
     if (!ReadScript(args.script, scriptText)) {

@@ -15,10 +15,10 @@
 #include <memory>
 #include <string>
 
-namespace {
-
-constexpr const char* kUsage =
+const char kSettingsUsage[] =
     "usage: cmmhost settings show|write \"<display name>\" --store FILE [--key PATH] [--plugin PATH]\n";
+
+namespace {
 
 struct SettingsArgs {
     std::string action, name, store, key, plugin;
@@ -54,7 +54,7 @@ void PrintValue(const std::string& name, const RegFileKey::Value& value) {
 int CmdSettings(int argc, char** argv) {
     SettingsArgs a;
     if (!ParseArgs(argc, argv, a)) {
-        std::fputs(kUsage, stderr);
+        std::fputs(kSettingsUsage, stderr);
         return 2;
     }
     std::string error;

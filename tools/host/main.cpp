@@ -12,20 +12,28 @@ struct Command {
     const char* name;
     int (*run)(int, char**);
     const char* summary;
+    const char* usage;
 };
 
 constexpr Command kCommands[] = {
-    {"protocols", &CmdProtocols, "list the protocols the plug-in registers, in order"},
-    {"settings", &CmdSettings, "show or write a protocol's settings in a .reg store"},
-    {"configure", &CmdConfigure, "run a protocol's configuration dialog on the terminal"},
-    {"run", &CmdRun, "connect a protocol and run commands or a script"},
-    {"demo", &CmdDemo, "run the whole job against the simulator"},
+    {"protocols", &CmdProtocols, "list the protocols the plug-in registers, in order", kProtocolsUsage},
+    {"settings", &CmdSettings, "show or write a protocol's settings in a .reg store", kSettingsUsage},
+    {"configure", &CmdConfigure, "run a protocol's configuration dialog on the terminal", kConfigureUsage},
+    {"run", &CmdRun, "connect a protocol and run commands or a script", kRunUsage},
+    {"demo", &CmdDemo, "run the whole job against the simulator", kDemoUsage},
 };
 
 void PrintUsage(std::FILE* out) {
     std::fputs("usage: cmmhost <command> [options]   (cmmhost <command> --help for its options)\n\n", out);
     for (const Command& c : kCommands) std::fprintf(out, "  %-10s %s\n", c.name, c.summary);
     std::fputs("\nThe plug-in is Mitutoyo.cmm next to cmmhost unless --plugin PATH names it.\n", out);
+}
+
+bool AsksForHelp(int argc, char** argv) {
+    for (int i = 0; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) return true;
+    }
+    return false;
 }
 
 }  // namespace
@@ -42,7 +50,12 @@ int main(int argc, char** argv) {
         return 0;
     }
     for (const Command& c : kCommands) {
-        if (std::strcmp(argv[1], c.name) == 0) return c.run(argc - 1, argv + 1);
+        if (std::strcmp(argv[1], c.name) != 0) continue;
+        if (AsksForHelp(argc - 2, argv + 2)) {
+            std::fputs(c.usage, stdout);
+            return 0;
+        }
+        return c.run(argc - 1, argv + 1);
     }
     std::fprintf(stderr, "cmmhost: unknown command '%s'\n\n", argv[1]);
     PrintUsage(stderr);
