@@ -34,7 +34,7 @@ bench: deps
 FUZZ_SECONDS ?= 60
 fuzz: deps
 	cmake --preset fuzz >/dev/null
-	cmake --build --preset fuzz -j $(JOBS)
+	cmake --build --preset fuzz -j $(JOBS) --target fuzzers
 	./fuzz/run.sh build/fuzz $(FUZZ_SECONDS)
 
 clean:
