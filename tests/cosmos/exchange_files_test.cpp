@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <filesystem>
 #include <thread>
 
 namespace {
@@ -133,7 +134,8 @@ TEST_F(ExchangeFiles, TimeoutGives101AndALateAnswerIsStillTaken) {
     EXPECT_EQ(Await(map, nullptr, 0, 200), 101);
     std::thread writer([&] {
         plat::Sleep(300);
-        box.WriteFile(kAnswer, "ActualX=9\r\n");
+        box.WriteFile(kFolder + "NEW.DAT", "ActualX=9\r\n");  // appears whole, as the macro's does
+        std::filesystem::rename(plat::NativePath(kFolder + "NEW.DAT"), plat::NativePath(kAnswer));
     });
     EXPECT_EQ(Await(map), 0);
     writer.join();
