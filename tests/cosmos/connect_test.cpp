@@ -45,7 +45,6 @@ TEST_F(Connect, ClosesGeopakStartsTheMacroAndSendsTheFirstExchange) {
     cosmos.OpenPartManager();
     box.WriteFile(kVelmor + "REMOTE.MSG", "stale");
     box.WriteFile(kVelmor + "GEO_ZOR.DAT", "Error=1\r\n");
-    cosmos.Start();
 
     ASSERT_EQ(protocol->Connect(), 1);
     EXPECT_TRUE(protocol->IsConnected());
@@ -72,7 +71,6 @@ TEST_F(Connect, ClosesGeopakStartsTheMacroAndSendsTheFirstExchange) {
 TEST_F(Connect, LaunchesPartManagerOrLeavesGeopakToTheUserAndDisconnectCancelsTheMacro) {
     EXPECT_EQ(protocol->Disconnect(), 1);  // not connected: no keys
     protocol->m_cosmosPath = "C:\\COSMOS";  // no trailing backslash: added and kept
-    cosmos.Start();
     ASSERT_EQ(protocol->Connect(), 1);
     EXPECT_EQ(protocol->m_cosmosPath, "C:\\COSMOS\\");
     ASSERT_TRUE(testsupport::Eventually(
@@ -145,14 +143,12 @@ TEST_P(SilentRemoteManager, UserAnswersDecide) {
     protocol->m_debugLog = 1;
     cosmos.SetAnswerRemoteAsk(false);
     cosmos.OpenPartManager();
-    cosmos.Start();
     size_t asked = 0;
     std::function<int(const testsupport::ShownMessage&)> answer = [&](const testsupport::ShownMessage&) {
-        if (++asked < row.answers.size()) box.ui().OnMessage(answer);
-        if (asked == row.answers.size() && row.appearsOnLastAnswer == SilentCase::kRemoteManager) {
-            cosmos.SetAnswerRemoteAsk(true);
-        }
-        if (asked == row.answers.size() && row.appearsOnLastAnswer == SilentCase::kLateFile) box.WriteFile(kAns, "late");
+        const bool last = ++asked == row.answers.size();
+        if (!last) box.ui().OnMessage(answer);
+        if (last && row.appearsOnLastAnswer == SilentCase::kRemoteManager) cosmos.SetAnswerRemoteAsk(true);
+        if (last && row.appearsOnLastAnswer == SilentCase::kLateFile) box.WriteFile(kAns, "late");
         return row.answers[asked - 1];
     };
     box.ui().OnMessage(answer);
@@ -215,15 +211,6 @@ TEST_F(Connect, GeopakThatDoesNotCloseIsBoundedByTheUser) {
     EXPECT_EQ(Texts(box.ui().Messages()), (std::vector<std::string>{question, question, kCanceled}));
     EXPECT_EQ(box.ui().Messages()[0].style, MB_YESNO | MB_SYSTEMMODAL);
     plat::DestroyTopLevelWindow(stuck);
-}
-
-TEST_F(Connect, StaleWindowHandleIsForgotten) {
-    protocol->m_geopakWindow = 1234;
-    EXPECT_EQ(protocol->LocateApplicationWindow(), plat::kNoWindow);
-    EXPECT_EQ(protocol->m_geopakWindow.load(), plat::kNoWindow);
-    cosmos.OpenGeopak();
-    EXPECT_EQ(protocol->LocateApplicationWindow(), cosmos.Geopak());
-    EXPECT_EQ(protocol->m_geopakWindow.load(), cosmos.Geopak());
 }
 
 TEST_F(Connect, MissingGeopakWindowAsksAfterFiveSeconds) {

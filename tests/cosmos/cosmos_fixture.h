@@ -42,13 +42,12 @@ public:
     // The answer text for a command, or nothing to leave it unanswered.
     using Responder = std::function<std::optional<std::string>(const ParameterMap& command)>;
 
+    // Plays from construction to destruction.
     explicit ScriptedCosmos(testsupport::Sandbox& sandbox);
     ~ScriptedCosmos();
     ScriptedCosmos(const ScriptedCosmos&) = delete;
     ScriptedCosmos& operator=(const ScriptedCosmos&) = delete;
 
-    void Start();
-    void Stop();
     void SetResponder(Responder responder) { Locked([&] { m_responder = std::move(responder); }); }
     void SetAnswerRemoteAsk(bool answer) { Locked([&] { m_answerRemoteAsk = answer; }); }
     void OpenGeopak() { Open(m_geopak, kGeopakClass, "GEOPAK-WIN"); }
@@ -72,7 +71,6 @@ private:
     void AnswerRemoteAsk();
     void TakeCommand();
 
-    testsupport::Sandbox& m_sandbox;
     mutable std::mutex m_lock;
     Responder m_responder = [](const ParameterMap&) { return std::optional<std::string>("Error=0\n"); };
     bool m_answerRemoteAsk = true;
@@ -134,14 +132,11 @@ protected:
         }
         ender.join();
         plat::PumpMessages();  // closes dialogs whose close is still queued
-        protocol.reset();
-        cosmos.Stop();
     }
 
     // Connected, worker running, the connection's messages forgotten.
     void ConnectAndStart() {
         cosmos.OpenPartManager();
-        cosmos.Start();
         ASSERT_EQ(protocol->Connect(), 1);
         ASSERT_TRUE(protocol->StartThread());
         box.ui().ClearMessages();

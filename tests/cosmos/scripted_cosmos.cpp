@@ -40,21 +40,10 @@ void WriteAtomically(const std::string& dosPath, const std::string& text) {
 }  // namespace
 
 // The COSMOS folders and an executable PMGRWIN.EXE that records its argument.
-ScriptedCosmos::ScriptedCosmos(testsupport::Sandbox& sandbox) : m_sandbox(sandbox) {
-    m_sandbox.MakeDir(kVelmor);
-    m_sandbox.WriteFile("C:\\COSMOS\\EXE\\PMGRWIN.EXE", "#!/bin/sh\nprintf '%s' \"$1\" > launched.txt\n");
+ScriptedCosmos::ScriptedCosmos(testsupport::Sandbox& sandbox) {
+    sandbox.MakeDir(kVelmor);
+    sandbox.WriteFile("C:\\COSMOS\\EXE\\PMGRWIN.EXE", "#!/bin/sh\nprintf '%s' \"$1\" > launched.txt\n");
     fs::permissions(plat::NativePath("C:\\COSMOS\\EXE\\PMGRWIN.EXE"), fs::perms::owner_all, fs::perm_options::add);
-}
-
-ScriptedCosmos::~ScriptedCosmos() {
-    Stop();
-    for (plat::WindowHandle window : {m_geopak, m_partManager}) {
-        if (window != plat::kNoWindow) plat::DestroyTopLevelWindow(window);
-    }
-}
-
-void ScriptedCosmos::Start() {
-    m_stop = false;
     m_thread = std::thread([this] {
         while (!m_stop) {
             TakeKeys();
@@ -65,9 +54,12 @@ void ScriptedCosmos::Start() {
     });
 }
 
-void ScriptedCosmos::Stop() {
+ScriptedCosmos::~ScriptedCosmos() {
     m_stop = true;
-    if (m_thread.joinable()) m_thread.join();
+    m_thread.join();
+    for (plat::WindowHandle window : {m_geopak, m_partManager}) {
+        if (window != plat::kNoWindow) plat::DestroyTopLevelWindow(window);
+    }
 }
 
 void ScriptedCosmos::WriteAnswer(const std::string& text) { WriteAtomically(kVelmor + "GEO_ZOR.DAT", text); }
