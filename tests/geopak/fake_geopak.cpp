@@ -41,11 +41,9 @@ namespace {
 
 std::string NativeData(const std::string& name) { return plat::NativePath("C:\\DATA\\" + name); }
 
-// Seven lines, each ended by CR LF.
+// Seven numbers, the last one ended by CR LF.
 bool IsCompleteCommand(const std::string& text) {
-    size_t lines = 0;
-    for (size_t pos = text.find("\r\n"); pos != std::string::npos; pos = text.find("\r\n", pos + 2)) ++lines;
-    return lines >= 7 && text.size() >= 2 && text.compare(text.size() - 2, 2, "\r\n") == 0;
+    return text.size() >= 2 && text.compare(text.size() - 2, 2, "\r\n") == 0 && ParseCommandText(text);
 }
 
 }  // namespace
