@@ -190,14 +190,21 @@ bool RemoveFile(const std::string& dosPath, FileError* error) {
     return false;
 }
 
-bool MakeDirectory(const std::string& dosPath) {
-    std::string native = NativePath(dosPath);
+namespace win32 {
+
+// Parents first. Native paths only: a mapped drive's folder usually lies on
+// that same drive letter, so mapping a parent again would nest it forever.
+bool MakeNativeDirectory(const std::string& native) {
     DWORD attributes = ::GetFileAttributesA(native.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES) return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     std::string parent = win32::ParentFolder(native);
-    if (parent != native && parent != "." && parent.size() < native.size() && !MakeDirectory(parent)) return false;
+    if (parent != native && parent != "." && parent.size() < native.size() && !MakeNativeDirectory(parent)) return false;
     return ::CreateDirectoryA(native.c_str(), nullptr) || ::GetLastError() == ERROR_ALREADY_EXISTS;
 }
+
+}  // namespace win32
+
+bool MakeDirectory(const std::string& dosPath) { return win32::MakeNativeDirectory(NativePath(dosPath)); }
 
 bool WaitForPath(const std::string& dosPath, uint32_t ms) {
     std::string native = NativePath(dosPath);

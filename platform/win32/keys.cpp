@@ -126,7 +126,7 @@ void Record(HWND window, const KeyStroke& key) {
     std::string line = KeyStrokeText(key);
     std::string log = LogPath(window);
     if (!log.empty()) {
-        MakeDirectory(win32::ParentFolder(log));
+        win32::MakeNativeDirectory(win32::ParentFolder(log));
         std::ofstream(log, std::ios::binary | std::ios::app) << line << "\n";
     }
     Received& received = TheReceived();
@@ -188,7 +188,7 @@ namespace win32 {
 void ForgetKeyStrokes(HWND window) {
     std::string log = LogPath(window);
     if (!log.empty()) {
-        MakeDirectory(ParentFolder(log));
+        MakeNativeDirectory(ParentFolder(log));
         std::ofstream(log, std::ios::binary | std::ios::trunc);
     }
     Received& received = TheReceived();

@@ -34,7 +34,7 @@ bool ShellExecute(const std::string& file, const std::string& parameters, const 
 bool InstallLauncher(const std::string& dosPath, const std::string& nativeTarget,
                      const std::vector<std::string>& leadingArgs) {
     std::string native = NativePath(dosPath);
-    if (!MakeDirectory(Folder(native))) return false;
+    if (!win32::MakeNativeDirectory(Folder(native))) return false;
     std::string program = Folder(CurrentExecutablePath()) + "\\" + kLauncherProgram;
     if (!::CopyFileA(program.c_str(), native.c_str(), FALSE)) return false;
     std::ofstream description(native + ".launch", std::ios::binary | std::ios::trunc);

@@ -1,8 +1,9 @@
 // DOS paths on Windows are native already. The drive map still applies, so a
 // test or the simulator can give drive C: a private folder: a mapped drive
-// letter is replaced by its folder, and changing to a mapped drive changes the
-// process's directory into that folder. Only Windows folders can be mapped;
-// an entry naming a posix folder (an inherited posix map) is ignored.
+// letter is replaced by its folder, and the current drive and directories of
+// mapped drives are kept here, as the posix half keeps them (the process's
+// own directory never moves into a mapped folder). Only Windows folders can
+// be mapped; an entry naming a posix folder (an inherited posix map) is ignored.
 #include "win32_internal.h"
 
 #include <direct.h>
@@ -133,7 +134,8 @@ bool ChangeDrive(int drive) {
     std::lock_guard<std::mutex> guard(state.lock);
     auto mapped = state.drives.find(letter);
     if (mapped != state.drives.end()) {
-        if (::_chdir(Joined(mapped->second, state.currentDirs[letter]).c_str()) != 0) return false;
+        // The process's own directory stays where it is: a mapped drive's
+        // folder must remain removable, and NativePath resolves against it.
         state.currentDrive = letter;
         return true;
     }
@@ -150,14 +152,17 @@ bool ChangeDir(const std::string& dosPath) {
     std::lock_guard<std::mutex> guard(state.lock);
     char drive = dosPath.size() >= 2 && dosPath[1] == ':' ? Upper(dosPath[0]) : state.currentDrive;
     auto mapped = state.drives.find(drive);
-    if (mapped != state.drives.end()) {
+    if (mapped != state.drives.end() && native.compare(0, mapped->second.size(), mapped->second) == 0) {
         // The folder's components below the mapped folder become the drive's current directory.
         std::vector<std::string> parts;
         Fold(parts, native.substr(mapped->second.size()), 0);
         state.currentDirs[drive] = parts;
-        if (drive != state.currentDrive) return true;
+        return true;
     }
-    return ::_chdir(native.c_str()) == 0;
+    if (::_chdir(native.c_str()) != 0) return false;
+    // _chdir onto another drive makes it the current one, as it does for the process.
+    if (native.size() >= 2 && native[1] == ':') state.currentDrive = 0;
+    return true;
 }
 
 namespace win32 {

@@ -18,13 +18,26 @@ double ScaleFromEnvironment() {
     return (end != text && std::isfinite(value) && value > 0.0) ? value : 1.0;
 }
 
+// Real milliseconds from the performance counter: finer than GetTickCount,
+// so short scaled sleeps add up to what the virtual clock shows.
+double RealNowMs() {
+    static const double ticksPerMs = [] {
+        LARGE_INTEGER frequency;
+        ::QueryPerformanceFrequency(&frequency);
+        return static_cast<double>(frequency.QuadPart) / 1000.0;
+    }();
+    LARGE_INTEGER now;
+    ::QueryPerformanceCounter(&now);
+    return static_cast<double>(now.QuadPart) / ticksPerMs;
+}
+
 struct VirtualClock {
     std::mutex lock;
     double scale = ScaleFromEnvironment();
-    ULONGLONG realBase = ::GetTickCount64();
+    double realBase = RealNowMs();
     double virtualBase = static_cast<double>(::GetTickCount64());
 
-    double NowMs() const { return virtualBase + static_cast<double>(::GetTickCount64() - realBase) * scale; }
+    double NowMs() const { return virtualBase + (RealNowMs() - realBase) * scale; }
 };
 
 VirtualClock& TheClock() {
@@ -59,14 +72,22 @@ uint32_t TickCount() {
     return static_cast<uint32_t>(static_cast<uint64_t>(clock.NowMs()));
 }
 
-void Sleep(uint32_t ms) { ::Sleep(win32::RealMs(ms)); }
+void Sleep(uint32_t ms) {
+    if (ms == kInfinite) {
+        ::Sleep(INFINITE);
+        return;
+    }
+    // Until the virtual clock has moved on by ms: ::Sleep may wake a little early.
+    const double until = static_cast<double>(TickCount()) + ms;
+    for (double now = TickCount(); now < until; now = TickCount()) ::Sleep(win32::RealMs(static_cast<uint32_t>(until - now)));
+}
 
 void SetTimeScale(double virtualMsPerRealMs) {
     if (!(virtualMsPerRealMs > 0.0) || !std::isfinite(virtualMsPerRealMs)) return;
     VirtualClock& clock = TheClock();
     std::lock_guard<std::mutex> guard(clock.lock);
     clock.virtualBase = clock.NowMs();
-    clock.realBase = ::GetTickCount64();
+    clock.realBase = RealNowMs();
     clock.scale = virtualMsPerRealMs;
 }
 

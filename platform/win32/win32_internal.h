@@ -43,6 +43,9 @@ inline WindowHandle FromHwnd(HWND window) { return reinterpret_cast<WindowHandle
 // The Win32 error of the last call as a seam file error.
 FileError FileErrorOf(DWORD error);
 
+// Creates a native folder and its parents (never through the drive map).
+bool MakeNativeDirectory(const std::string& native);
+
 // Folder part of a native path ("C:\a\b.txt" -> "C:\a"); "." for none.
 std::string ParentFolder(const std::string& nativePath);
 
