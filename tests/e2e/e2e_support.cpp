@@ -7,7 +7,7 @@
 
 namespace e2e {
 
-std::string Bin(const std::string& name) { return std::string(CMM_BIN_DIR) + "/" + name; }
+std::string Bin(const std::string& name) { return testsupport::ProgramPath(name); }
 
 double Distance(const json& a, double x, double y, double z) {
     return std::hypot(a[0].get<double>() - x, a[1].get<double>() - y, a[2].get<double>() - z);

@@ -44,7 +44,7 @@ TEST(PluginModule, LoadingAnnouncesBothProtocolsBeforeTheEntryAndUnloadingWithdr
 
     DebugRecorder recorder;
     std::string error;
-    void* module = plat::LoadModule(std::string(CMM_BIN_DIR) + "/Mitutoyo.cmm", error);
+    void* module = plat::LoadModule(testsupport::ProgramPath("Mitutoyo.cmm"), error);
     ASSERT_NE(module, nullptr) << error;
     const std::vector<std::string> loaded{kCosmos, kGeopak, kCosmos, kGeopak};
     EXPECT_EQ(Names(), loaded);

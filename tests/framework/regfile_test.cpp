@@ -130,7 +130,7 @@ TEST(RegFile, SavesTheGoldenBytesAtomicallyAndReadsThemBack) {
 // a malformed store left exactly as it was.
 std::string RunCmmhost(const std::vector<std::string>& args, int& exitCode) {
     plat::ChildProcess child;
-    EXPECT_TRUE(child.Start(std::string(CMM_BIN_DIR) + "/cmmhost", args));
+    EXPECT_TRUE(child.Start(testsupport::ProgramPath("cmmhost"), args));
     EXPECT_TRUE(child.Wait(20000)) << "cmmhost hung";
     exitCode = child.ExitCode();
     return child.Output() + child.Errors();

@@ -17,7 +17,8 @@ TEST(Paths, DrivesFoldersAndCurrentDirectory) {
     EXPECT_EQ(plat::NativePath("C:\\COSMOS\\VELMOR\\ZOR_GEO.DAT"), c + "/COSMOS/VELMOR/ZOR_GEO.DAT");
     EXPECT_EQ(plat::NativePath("c:/a//b\\"), c + "/a/b") << "letter case, both separators";
     EXPECT_EQ(plat::NativePath("C:\\A\\.\\B\\..\\..\\..\\X"), c + "/X") << "cannot climb above the drive";
-    EXPECT_EQ(plat::NativePath("D:\\X.DAT"), "/nonexistent-drive-D/X.DAT");
+    // An unmapped drive: Windows resolves it itself; posix names a folder that cannot exist.
+    EXPECT_EQ(plat::NativePath("D:\\X.DAT"), testsupport::RunsOnWin32() ? "D:\\X.DAT" : "/nonexistent-drive-D/X.DAT");
     EXPECT_FALSE(plat::PathExists("D:\\"));
 
     box.MakeDir("C:\\COSMOS\\EXE");
@@ -32,6 +33,7 @@ TEST(Paths, DrivesFoldersAndCurrentDirectory) {
 }
 
 TEST(Launch, RunsTheMappedProgramDetachedWithOneArgument) {
+    CMM_SKIP_ON_WIN32("the program is a shell script");
     testsupport::Sandbox box;
     // A program that records its argument count, argument and folder.
     box.WriteFile("C:\\COSMOS\\EXE\\PMGRWIN.EXE",

@@ -76,7 +76,9 @@ void ReleaseHeldFile(const std::string& dosPath) { Mark(dosPath + ".release"); }
 
 bool RunChildMode(int argc, char** argv, int& exitCode) {
     if (argc < 2) return false;
+    // Windows splits the one parameter string at its spaces: join it again.
     std::string argument = argv[1];
+    for (int i = 2; i < argc; ++i) argument += std::string(" ") + argv[i];
     std::string prefix = std::string(kHoldMode) + " ";
     if (argument.rfind(prefix, 0) != 0) return false;
     exitCode = HoldLock(argument.substr(prefix.size()));

@@ -104,6 +104,17 @@ private:
     ScriptedUI m_ui;
 };
 
+// True when the tests run on the win32 half (real windows, message boxes and
+// registry). A test of behaviour only the posix half has (window files on the
+// virtual desktop folder, message boxes that answer themselves) skips there:
+//     CMM_SKIP_ON_WIN32("reads the window files of the virtual desktop");
+bool RunsOnWin32();
+// A program or module built beside the tests ("cmmhost", "Mitutoyo.cmm"), as
+// a native path; win32 adds ".exe" to a name without an extension.
+std::string ProgramPath(const std::string& name);
+#define CMM_SKIP_ON_WIN32(why) \
+    if (::testsupport::RunsOnWin32()) GTEST_SKIP() << "posix only: " << (why)
+
 // Reads a file from tests/golden.
 std::string Golden(const std::string& name);
 // Polls cond every millisecond (real time) for at most realMs.
