@@ -20,6 +20,11 @@ if(TARGET cmmsim)
   add_dependencies(cmmsim cmmlaunch)
 endif()
 
+# Shows one dialog of a module's resources for the screenshots.
+add_executable(dialogshot ${CMAKE_SOURCE_DIR}/platform/win32/tools/dialogshot/dialogshot.cpp)
+target_link_libraries(dialogshot PRIVATE user32)
+cmm_warnings(dialogshot)
+
 if(CMM_MINGW_RUNTIME_DLLS)
   file(MAKE_DIRECTORY ${CMAKE_RUNTIME_OUTPUT_DIRECTORY})
   file(COPY ${CMM_MINGW_RUNTIME_DLLS} DESTINATION ${CMAKE_RUNTIME_OUTPUT_DIRECTORY})
