@@ -62,7 +62,13 @@ public:
             });
         }
         ::PostThreadMessageA(m_id, WM_APP, 0, 0);
-        ::WaitForSingleObject(done, INFINITE);
+        // Messages sent to this thread's own windows (activation changes
+        // broadcast while the work runs) are handled while waiting: the
+        // window thread may be blocked until they are.
+        while (::MsgWaitForMultipleObjects(1, &done, FALSE, INFINITE, QS_SENDMESSAGE) != WAIT_OBJECT_0) {
+            MSG message;
+            ::PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+        }
         ::CloseHandle(done);
     }
 
