@@ -5,6 +5,7 @@
 // No lock is held while the UI or a sink is called, so either may call back.
 #include "platform/platform.h"
 #include "posix_internal.h"
+#include "../common/common_internal.h"
 
 #include <deque>
 #include <mutex>
@@ -82,7 +83,7 @@ bool NextMessageOfThisThread(uint64_t before, Message& message, std::shared_ptr<
 }  // namespace
 
 DialogHandle CreateModelessDialog(int templateId, DialogSink* sink) {
-    const DialogTemplate* layout = posix::LookUpTemplate(templateId);
+    const DialogTemplate* layout = common::LookUpTemplate(templateId);
     if (layout == nullptr || sink == nullptr) return 0;
     auto dialog = std::make_shared<Dialog>();
     dialog->layout = *layout;

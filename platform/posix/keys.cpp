@@ -16,35 +16,6 @@
 namespace plat {
 namespace {
 
-struct NamedKey {
-    uint16_t vk;
-    const char* name;
-};
-
-constexpr NamedKey kNamedKeys[] = {
-    {0x03, "BREAK"},  {0x08, "BS"},       {0x09, "TAB"},      {0x0C, "CLEAR"},
-    {0x0D, "ENTER"},  {0x13, "PAUSE"},    {0x14, "CAPSLOCK"}, {0x1B, "ESC"},
-    {0x21, "PGUP"},   {0x22, "PGDN"},     {0x23, "END"},      {0x24, "HOME"},
-    {0x25, "LEFT"},   {0x26, "UP"},       {0x27, "RIGHT"},    {0x28, "DOWN"},
-    {0x2C, "PRTSC"},  {0x2D, "INS"},      {0x2E, "DEL"},      {0x2F, "HELP"},
-    {0x90, "NUMLOCK"}, {0x91, "SCROLLLOCK"},
-};
-
-// Characters that are notation in a key string are written in braces.
-bool IsNotationChar(char c) { return c != '\0' && std::strchr("+^%~(){}[]", c) != nullptr; }
-
-std::string KeyName(uint16_t vk) {
-    for (const NamedKey& key : kNamedKeys) {
-        if (key.vk == vk) return std::string("{") + key.name + "}";
-    }
-    if (vk >= 0x70 && vk <= 0x7F) return "{F" + std::to_string(vk - 0x70 + 1) + "}";
-    if ((vk >= '0' && vk <= '9') || (vk >= 'A' && vk <= 'Z')) return std::string(1, static_cast<char>(vk));
-    if (vk == 0x20) return " ";
-    char code[16];
-    std::snprintf(code, sizeof code, "{VK%02X}", static_cast<unsigned>(vk));
-    return code;
-}
-
 struct LogOffsets {
     std::mutex lock;
     std::map<WindowHandle, off_t> next;  // first byte not yet taken, per window
@@ -102,19 +73,6 @@ void ResetKeyLogOffset(uintptr_t window) {
 }
 
 }  // namespace posix
-
-std::string KeyStrokeText(const KeyStroke& key) {
-    std::string text;
-    if (key.shift) text += '+';
-    if (key.ctrl) text += '^';
-    if (key.alt) text += '%';
-    if (key.ch != '\0') {
-        text += IsNotationChar(key.ch) ? std::string("{") + key.ch + "}" : std::string(1, key.ch);
-    } else {
-        text += KeyName(key.vk);
-    }
-    return text;
-}
 
 bool SendKeyStrokes(const std::vector<KeyStroke>& keys) {
     WindowHandle target = ForegroundWindow();

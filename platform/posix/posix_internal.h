@@ -53,7 +53,4 @@ std::string WindowsFolder();
 // Forgets this process's read position in a window's keystroke log.
 void ResetKeyLogOffset(uintptr_t window);
 
-// A dialog template: the current resource module's, else any registered one's.
-const DialogTemplate* LookUpTemplate(int templateId);
-
 }  // namespace plat::posix

@@ -131,7 +131,7 @@ void ShowDialog(DialogHandle dialog, bool visible) {
     ::ShowWindow(window, visible ? SW_SHOW : SW_HIDE);
     ModelessState* state = StateOf(window);
     HostUI* ui = CurrentHostUI();
-    const DialogTemplate* shape = state != nullptr ? win32::LookUpTemplate(state->templateId) : nullptr;
+    const DialogTemplate* shape = state != nullptr ? common::LookUpTemplate(state->templateId) : nullptr;
     if (ui != nullptr && shape != nullptr) ui->ModelessShown(dialog, *shape, visible);
 }
 

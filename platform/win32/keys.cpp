@@ -5,6 +5,7 @@
 // the same canonical lines the posix half logs, in arrival order, kept for
 // TakeKeyStrokes and appended to the window's log on the desktop folder.
 #include "win32_internal.h"
+#include "../common/common_internal.h"
 
 #include <cctype>
 #include <chrono>
@@ -18,41 +19,6 @@
 
 namespace plat {
 namespace {
-
-struct NamedKey {
-    uint16_t vk;
-    const char* name;
-};
-
-constexpr NamedKey kNamedKeys[] = {
-    {0x03, "BREAK"},  {0x08, "BS"},       {0x09, "TAB"},      {0x0C, "CLEAR"},
-    {0x0D, "ENTER"},  {0x13, "PAUSE"},    {0x14, "CAPSLOCK"}, {0x1B, "ESC"},
-    {0x21, "PGUP"},   {0x22, "PGDN"},     {0x23, "END"},      {0x24, "HOME"},
-    {0x25, "LEFT"},   {0x26, "UP"},       {0x27, "RIGHT"},    {0x28, "DOWN"},
-    {0x2C, "PRTSC"},  {0x2D, "INS"},      {0x2E, "DEL"},      {0x2F, "HELP"},
-    {0x90, "NUMLOCK"}, {0x91, "SCROLLLOCK"},
-};
-
-bool IsNamed(uint16_t vk) {
-    for (const NamedKey& key : kNamedKeys) {
-        if (key.vk == vk) return true;
-    }
-    return vk >= VK_F1 && vk <= VK_F16;
-}
-
-bool IsNotationChar(char c) { return c != '\0' && std::strchr("+^%~(){}[]", c) != nullptr; }
-
-std::string KeyName(uint16_t vk) {
-    for (const NamedKey& key : kNamedKeys) {
-        if (key.vk == vk) return std::string("{") + key.name + "}";
-    }
-    if (vk >= VK_F1 && vk <= VK_F16) return "{F" + std::to_string(vk - VK_F1 + 1) + "}";
-    if ((vk >= '0' && vk <= '9') || (vk >= 'A' && vk <= 'Z')) return std::string(1, static_cast<char>(vk));
-    if (vk == VK_SPACE) return " ";
-    char code[16];
-    std::snprintf(code, sizeof code, "{VK%02X}", static_cast<unsigned>(vk));
-    return code;
-}
 
 // ------------------------------------------------------------ sending
 INPUT KeyInput(WORD vk, bool up) {
@@ -161,7 +127,7 @@ void OnKeyDown(HWND window, WPARAM vk) {
     key.ctrl = Down(VK_CONTROL);
     key.shift = Down(VK_SHIFT);
     bool typesCharacter = ::MapVirtualKeyA(static_cast<UINT>(vk), MAPVK_VK_TO_CHAR) != 0;
-    if (!key.alt && !key.ctrl && typesCharacter && !IsNamed(key.vk)) return;
+    if (!key.alt && !key.ctrl && typesCharacter && !common::IsNamedKey(key.vk)) return;
     if (vk >= 'A' && vk <= 'Z') {
         // A letter with Alt or Ctrl: Shift picks its case, as "%R" and "%r" differ.
         key.ch = static_cast<char>(key.shift ? vk : std::tolower(static_cast<int>(vk)));
@@ -208,19 +174,6 @@ bool TranslateOwnKeyMessage(HWND window, UINT message, WPARAM wParam) {
 }
 
 }  // namespace win32
-
-std::string KeyStrokeText(const KeyStroke& key) {
-    std::string text;
-    if (key.shift) text += '+';
-    if (key.ctrl) text += '^';
-    if (key.alt) text += '%';
-    if (key.ch != '\0') {
-        text += IsNotationChar(key.ch) ? std::string("{") + key.ch + "}" : std::string(1, key.ch);
-    } else {
-        text += KeyName(key.vk);
-    }
-    return text;
-}
 
 bool SendKeyStrokes(const std::vector<KeyStroke>& keys) {
     HWND target = ::GetForegroundWindow();

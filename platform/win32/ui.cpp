@@ -1,5 +1,5 @@
 // The user side on Windows: message boxes (MessageBoxA, unless a host UI is
-// installed), the resource modules, and modal dialogs run from the dialog
+// installed) and modal dialogs run from the dialog
 // templates among the current resource module's resources, with the values
 // exchanged with their controls.
 #include "win32_internal.h"
@@ -10,30 +10,6 @@
 
 namespace plat {
 namespace {
-
-std::atomic<HostUI*>& InstalledUI() {
-    static std::atomic<HostUI*> ui{nullptr};
-    return ui;
-}
-
-struct Resources {
-    std::mutex lock;
-    ModuleHandle current = nullptr;
-    std::vector<std::pair<ModuleHandle, const std::vector<DialogTemplate>*>> modules;  // registration order
-};
-
-Resources& TheResources() {
-    static Resources resources;
-    return resources;
-}
-
-const DialogTemplate* FindIn(const std::vector<DialogTemplate>* templates, int templateId) {
-    if (templates == nullptr) return nullptr;
-    for (const DialogTemplate& dialog : *templates) {
-        if (dialog.id == templateId) return &dialog;
-    }
-    return nullptr;
-}
 
 // MFC names a message box after the program, as AfxMessageBox does.
 std::string ProgramName() {
@@ -77,53 +53,13 @@ INT_PTR CALLBACK ModalProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPar
 
 }  // namespace
 
-void SetHostUI(HostUI* ui) { InstalledUI().store(ui); }
-HostUI* CurrentHostUI() { return InstalledUI().load(); }
-
 int MessageBox(const std::string& text, unsigned style) {
     if (HostUI* ui = CurrentHostUI()) return ui->MessageBox(text, style);
     return ::MessageBoxA(::GetActiveWindow(), text.c_str(), ProgramName().c_str(), style);
 }
 
-void SetResourceModule(ModuleHandle module) {
-    Resources& resources = TheResources();
-    std::lock_guard<std::mutex> guard(resources.lock);
-    resources.current = module;
-}
-
-ModuleHandle ResourceModule() {
-    Resources& resources = TheResources();
-    std::lock_guard<std::mutex> guard(resources.lock);
-    return resources.current;
-}
-
-void RegisterTemplates(ModuleHandle module, const std::vector<DialogTemplate>* templates) {
-    Resources& resources = TheResources();
-    std::lock_guard<std::mutex> guard(resources.lock);
-    std::erase_if(resources.modules, [&](const auto& entry) { return entry.first == module; });
-    if (templates != nullptr) resources.modules.emplace_back(module, templates);
-}
-
-const DialogTemplate* FindTemplate(ModuleHandle module, int templateId) {
-    Resources& resources = TheResources();
-    std::lock_guard<std::mutex> guard(resources.lock);
-    for (const auto& [owner, templates] : resources.modules) {
-        if (owner == module) return FindIn(templates, templateId);
-    }
-    return nullptr;
-}
-
 namespace win32 {
 
-const DialogTemplate* LookUpTemplate(int templateId) {
-    if (const DialogTemplate* own = FindTemplate(ResourceModule(), templateId)) return own;
-    Resources& resources = TheResources();
-    std::lock_guard<std::mutex> guard(resources.lock);
-    for (const auto& entry : resources.modules) {
-        if (const DialogTemplate* found = FindIn(entry.second, templateId)) return found;
-    }
-    return nullptr;
-}
 
 HINSTANCE ResourceInstance(int templateId) {
     // The handle is a module, or an address inside one: either way the module
@@ -143,7 +79,7 @@ HINSTANCE ResourceInstance(int templateId) {
 
 int RunModalDialog(int templateId, std::map<int, std::string>& values) {
     if (HostUI* ui = CurrentHostUI()) {
-        const DialogTemplate* dialog = win32::LookUpTemplate(templateId);
+        const DialogTemplate* dialog = common::LookUpTemplate(templateId);
         return dialog == nullptr ? -1 : ui->RunModal(*dialog, values);
     }
     HINSTANCE module = win32::ResourceInstance(templateId);

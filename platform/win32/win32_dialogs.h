@@ -2,11 +2,10 @@
 #pragma once
 
 #include "win32_internal.h"
+#include "../common/common_internal.h"
 
 namespace plat::win32 {
 
-// The registered portable template (for the host UI), or nullptr.
-const DialogTemplate* LookUpTemplate(int templateId);
 // The module whose resources hold the template, or nullptr.
 HINSTANCE ResourceInstance(int templateId);
 
