@@ -8,4 +8,7 @@ namespace plat {
 
 bool StandardInputIsTerminal() { return _isatty(_fileno(stdin)) != 0; }
 
+// A closed pipe makes the write fail here; there is no signal to ignore.
+void IgnoreBrokenPipes() {}
+
 }  // namespace plat

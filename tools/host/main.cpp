@@ -3,6 +3,8 @@
 #include "commands.h"
 #include "plugin_loader.h"
 
+#include "platform/platform.h"
+
 #include <cstdio>
 #include <cstring>
 
@@ -40,6 +42,9 @@ bool AsksForHelp(int argc, char** argv) {
 
 int main(int argc, char** argv) {
     if (argc > 0) SetHostProgramPath(argv[0]);
+    // Output piped into a pager that quits early must not skip the clean-up
+    // of the simulator processes and the temporary tree.
+    plat::IgnoreBrokenPipes();
     if (argc < 2) {
         PrintUsage(stderr);
         return 2;

@@ -369,6 +369,11 @@ size_t ResidentMemoryBytes();
 // may ask the user rather than read a script or a pipe.
 bool StandardInputIsTerminal();
 
+// Makes a write to a closed pipe (a tool's output piped into `head`) fail
+// like any other write instead of ending the process, so a tool still runs
+// its clean-up. Nothing to do where pipes raise no signal.
+void IgnoreBrokenPipes();
+
 // ---------------------------------------------------------------- launchers
 // For the vendor-side simulator (cmmsim) and its shutdown; the plug-in core
 // never uses these.
