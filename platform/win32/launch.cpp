@@ -4,6 +4,8 @@
 #include "win32_internal.h"
 
 #include <fstream>
+#include <set>
+#include <vector>
 
 namespace plat {
 namespace {
@@ -12,6 +14,41 @@ namespace {
 constexpr const char* kLauncherProgram = "cmmlaunch.exe";
 
 std::string Folder(const std::string& nativePath) { return win32::ParentFolder(nativePath); }
+
+// The DLLs a program imports, read from its import table (mapped, not run).
+std::vector<std::string> ImportedDlls(const std::string& program) {
+    std::vector<std::string> names;
+    HMODULE image = ::LoadLibraryExA(program.c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES);
+    if (image == nullptr) return names;
+    auto* base = reinterpret_cast<const BYTE*>(image);
+    auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+    auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+    const IMAGE_DATA_DIRECTORY& imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    if (imports.VirtualAddress != 0) {
+        auto* entry = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
+        for (; entry->Name != 0; ++entry) names.emplace_back(reinterpret_cast<const char*>(base + entry->Name));
+    }
+    ::FreeLibrary(image);
+    return names;
+}
+
+// A copied program loads its DLLs from its own folder first: the runtime DLLs
+// that sit beside the original (a shared C++ runtime) go beside the copy,
+// with the ones they need in turn.
+bool CopyPrivateDlls(const std::string& program, const std::string& toFolder) {
+    std::vector<std::string> pending = ImportedDlls(program);
+    std::set<std::string> copied;
+    while (!pending.empty()) {
+        std::string dll = pending.back();
+        pending.pop_back();
+        std::string source = Folder(program) + "\\" + dll;
+        if (!copied.insert(dll).second || ::GetFileAttributesA(source.c_str()) == INVALID_FILE_ATTRIBUTES)
+            continue;  // done already, or a system DLL
+        if (!::CopyFileA(source.c_str(), (toFolder + "\\" + dll).c_str(), FALSE)) return false;
+        for (std::string& next : ImportedDlls(source)) pending.push_back(std::move(next));
+    }
+    return true;
+}
 
 }  // namespace
 
@@ -30,13 +67,16 @@ bool ShellExecute(const std::string& file, const std::string& parameters, const 
 }
 
 // A launcher is a copy of cmmlaunch.exe plus "<launcher>.launch": the target
-// on the first line, then one leading argument a line.
+// on the first line, then one leading argument a line. The DLLs it needs from
+// our own folder are copied beside it: a vendor program is started from its
+// own folder, where nothing else would find them.
 bool InstallLauncher(const std::string& dosPath, const std::string& nativeTarget,
                      const std::vector<std::string>& leadingArgs) {
     std::string native = NativePath(dosPath);
     if (!win32::MakeNativeDirectory(Folder(native))) return false;
     std::string program = Folder(CurrentExecutablePath()) + "\\" + kLauncherProgram;
-    if (!::CopyFileA(program.c_str(), native.c_str(), FALSE)) return false;
+    if (!::CopyFileA(program.c_str(), native.c_str(), FALSE) || !CopyPrivateDlls(program, Folder(native)))
+        return false;
     std::ofstream description(native + ".launch", std::ios::binary | std::ios::trunc);
     description << nativeTarget << "\n";
     for (const std::string& argument : leadingArgs) description << argument << "\n";
