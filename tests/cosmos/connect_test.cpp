@@ -69,6 +69,7 @@ TEST_F(Connect, ClosesGeopakStartsTheMacroAndSendsTheFirstExchange) {
 }
 
 TEST_F(Connect, LaunchesPartManagerOrLeavesGeopakToTheUserAndDisconnectCancelsTheMacro) {
+    CMM_SKIP_ON_WIN32("the scripted side's PMGRWIN.EXE is a #!/bin/sh script, which ShellExecute cannot start");
     EXPECT_EQ(protocol->Disconnect(), 1);  // not connected: no keys
     protocol->m_cosmosPath = "C:\\COSMOS";  // no trailing backslash: added and kept
     ASSERT_EQ(protocol->Connect(), 1);
