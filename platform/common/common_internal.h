@@ -10,6 +10,10 @@
 
 namespace plat::common {
 
+// Where the desktop folder is until SetDesktopFolder names one; each half
+// has its own.
+std::string DefaultDesktopFolder();
+
 // A virtual key that the key notation names in braces ("{ENTER}", "{F8}").
 bool IsNamedKey(uint16_t vk);
 

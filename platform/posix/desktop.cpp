@@ -5,6 +5,7 @@
 // owning process runs; a crashed owner leaves no live window behind.
 #include "platform/platform.h"
 #include "posix_internal.h"
+#include "../common/common_internal.h"
 
 #include <algorithm>
 #include <atomic>
@@ -26,22 +27,6 @@ struct WindowRecord {
     long pid = 0;
     int show = kSwShowNormal;
 };
-
-std::mutex& DesktopLock() {
-    static std::mutex lock;
-    return lock;
-}
-
-std::string& DesktopSetting() {
-    static std::string folder = [] {
-        const char* configured = std::getenv("CMM_DESKTOP");
-        if (configured != nullptr && *configured != '\0') return std::string(configured);
-        const char* temp = std::getenv("TMPDIR");
-        std::string base = (temp != nullptr && *temp != '\0') ? temp : "/tmp";
-        return base + "/cmm-desktop-" + std::to_string(::getuid());
-    }();
-    return folder;
-}
 
 std::string Serialize(const WindowRecord& record) {
     return "class=" + record.windowClass + "\ntitle=" + record.title +
@@ -142,14 +127,12 @@ std::string KeyLogPath(uintptr_t window) { return KeysFolder() + "/" + std::to_s
 
 }  // namespace posix
 
-void SetDesktopFolder(const std::string& nativeFolder) {
-    std::lock_guard<std::mutex> guard(DesktopLock());
-    DesktopSetting() = nativeFolder;
-}
-
-std::string DesktopFolder() {
-    std::lock_guard<std::mutex> guard(DesktopLock());
-    return DesktopSetting();
+std::string common::DefaultDesktopFolder() {
+    const char* configured = std::getenv("CMM_DESKTOP");
+    if (configured != nullptr && *configured != '\0') return configured;
+    const char* temp = std::getenv("TMPDIR");
+    std::string base = (temp != nullptr && *temp != '\0') ? temp : "/tmp";
+    return base + "/cmm-desktop-" + std::to_string(::getuid());
 }
 
 WindowHandle FindWindowByClass(const std::string& windowClass) {

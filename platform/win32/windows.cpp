@@ -4,6 +4,7 @@
 // window thread of the process that pumps their messages all the time, so
 // keystrokes are taken from them as they arrive, whatever the owner does.
 #include "win32_internal.h"
+#include "../common/common_internal.h"
 
 #include <cstdlib>
 #include <deque>
@@ -115,19 +116,6 @@ private:
     DWORD m_id = 0;
 };
 
-std::mutex& DesktopLock() {
-    static std::mutex lock;
-    return lock;
-}
-
-std::string& DesktopSetting() {
-    static std::string folder = [] {
-        const char* text = std::getenv("CMM_DESKTOP");
-        return std::string(text != nullptr ? text : "");
-    }();
-    return folder;
-}
-
 }  // namespace
 
 namespace win32 {
@@ -140,14 +128,9 @@ bool IsOwnWindowThread(HWND window) {
 
 // The desktop folder here only receives the keystroke logs of our own windows
 // ("keys/<window>.log"), the same record the posix desktop keeps.
-void SetDesktopFolder(const std::string& nativeFolder) {
-    std::lock_guard<std::mutex> guard(DesktopLock());
-    DesktopSetting() = nativeFolder;
-}
-
-std::string DesktopFolder() {
-    std::lock_guard<std::mutex> guard(DesktopLock());
-    return DesktopSetting();
+std::string common::DefaultDesktopFolder() {
+    const char* text = std::getenv("CMM_DESKTOP");
+    return text != nullptr ? text : "";
 }
 
 WindowHandle FindWindowByClass(const std::string& windowClass) {
