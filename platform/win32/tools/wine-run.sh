@@ -19,5 +19,14 @@ if ! grep -q '^"Managed"="N"' "$WINEPREFIX/user.reg" 2>/dev/null; then
   timeout 120 xvfb-run -a wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
   timeout 60 wineserver -w || true
 fi
-# One wineserver for the whole run, so the programs share a desktop.
-exec xvfb-run -a -s "-screen 0 1280x1024x24" bash -c 'wineserver -p 30; "$@"; rc=$?; wineserver -k 2>/dev/null || true; exit $rc' wine-run "$@"
+# One wineserver for the whole run, so the programs share a desktop. Its
+# services (services.exe, winedevice, rpcss...) start with the first Wine
+# program and outlive it: they are started here with stdio on /dev/null, or
+# they would inherit the pipe of the first test and a caller reading that
+# pipe to its end (ctest) would wait for them forever.
+exec xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
+  wineserver -p 30
+  timeout 120 wine cmd.exe /c exit </dev/null >/dev/null 2>&1 || true
+  "$@"; rc=$?
+  wineserver -k 2>/dev/null || true
+  exit $rc' wine-run "$@"
