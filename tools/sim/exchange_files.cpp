@@ -77,15 +77,20 @@ bool PublishAnswerFile(const std::string& dosPath, const std::string& text, uint
     plat::File file;
     if (!file.Open(temp, plat::kFileWrite | plat::kFileCreate | plat::kFileText)) return false;
     bool ok = file.Write(text) && file.Flush();
-    if (ok && holdLockMs > 0) {
-        ok = Rename(temp, dosPath);
-        if (ok) plat::Sleep(holdLockMs);
-        file.Close();
-    } else {
-        ok = file.Close() && ok && Rename(temp, dosPath);
+    ok = file.Close() && ok && Rename(temp, dosPath);
+    if (!ok) {
+        plat::RemoveFile(temp);
+        return false;
     }
-    if (!ok) plat::RemoveFile(temp);
-    return ok;
+    // Windows refuses to rename a file someone holds open, so the lock is
+    // taken again under the final name. A reader quick enough to open it in
+    // between reads a whole answer: only the lock is missed, never the data.
+    if (holdLockMs > 0) {
+        plat::File lock;
+        bool held = lock.Open(dosPath, plat::kFileRead);
+        plat::Sleep(held ? holdLockMs : 0);
+    }
+    return true;
 }
 
 std::string Number(double value) { return CRT_LOCALE_INDEPENDANT::sprintf("%12.6f", value); }
