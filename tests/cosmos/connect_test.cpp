@@ -12,6 +12,7 @@ namespace {
 using testsupport::Golden;
 constexpr unsigned kErrorBox = MB_ICONHAND | MB_OK | MB_SYSTEMMODAL;
 const std::string kVelmor = "C:\\COSMOS\\VELMOR\\";
+const std::string kExe = "C:\\COSMOS\\EXE\\";
 const std::string kAns = kVelmor + "REMOTE.ANS";
 const std::string kDeclined =
     "Remote Manager did not anwser !\nPlease check that PartManager has been configured\nto automatically launch "
@@ -58,7 +59,7 @@ TEST_F(Connect, ClosesGeopakStartsTheMacroAndSendsTheFirstExchange) {
     ASSERT_EQ(seen.commands.size(), 1u);
     EXPECT_EQ(seen.commands[0].bytes, Golden("cosmos_connect.dat"));
     for (const char* gone : {"REMOTE.ASK", "REMOTE.ANS", "REMOTE.MSG"}) EXPECT_FALSE(box.Exists(kVelmor + gone));
-    EXPECT_FALSE(box.Exists("C:\\COSMOS\\EXE\\launched.txt"));  // PartManager ran already
+    EXPECT_FALSE(testsupport::ReadLaunchRecord(kExe));  // PartManager ran already
     EXPECT_EQ(protocol->m_geopakWindow.load(), plat::kNoWindow);
     EXPECT_EQ(LogMessages(box), (std::vector<std::string>{kSending, kSuccess}));
 
@@ -69,13 +70,14 @@ TEST_F(Connect, ClosesGeopakStartsTheMacroAndSendsTheFirstExchange) {
 }
 
 TEST_F(Connect, LaunchesPartManagerOrLeavesGeopakToTheUserAndDisconnectCancelsTheMacro) {
-    CMM_SKIP_ON_WIN32("the scripted side's PMGRWIN.EXE is a #!/bin/sh script, which ShellExecute cannot start");
     EXPECT_EQ(protocol->Disconnect(), 1);  // not connected: no keys
     protocol->m_cosmosPath = "C:\\COSMOS";  // no trailing backslash: added and kept
     ASSERT_EQ(protocol->Connect(), 1);
     EXPECT_EQ(protocol->m_cosmosPath, "C:\\COSMOS\\");
-    ASSERT_TRUE(testsupport::Eventually(
-        [&] { return box.ReadFile("C:\\COSMOS\\EXE\\launched.txt") == "C:\\COSMOS\\VELMOR\\PARTVOL.MDF"; }));
+    std::optional<testsupport::LaunchRecord> launched;
+    ASSERT_TRUE(testsupport::Eventually([&] { return (launched = testsupport::ReadLaunchRecord(kExe)).has_value(); }));
+    EXPECT_EQ(launched->args, std::vector<std::string>{kVelmor + "PARTVOL.MDF"});
+    EXPECT_TRUE(testsupport::SamePath(launched->folder, plat::NativePath(kExe)));
     EXPECT_FALSE(box.Exists("C:\\cosmosvelmor.log"));  // no log without DEBUG
     EXPECT_TRUE(cosmos.Snapshot().keys.empty());
     EXPECT_EQ(protocol->Disconnect(), 1);
@@ -85,13 +87,13 @@ TEST_F(Connect, LaunchesPartManagerOrLeavesGeopakToTheUserAndDisconnectCancelsTh
 
     // GEOPAK on another computer: the user is told, the handshake still runs.
     protocol->m_geopakLocal = 0;
-    std::filesystem::remove(plat::NativePath("C:\\COSMOS\\EXE\\launched.txt"));
+    std::filesystem::remove(plat::NativePath(kExe + "launched.txt"));
     ASSERT_EQ(protocol->Connect(), 1);
     ASSERT_EQ(box.ui().MessageCount(), 1u);
     EXPECT_EQ(box.ui().Messages()[0].text, "Please Launch GEOPAK manually on the other PC");
     EXPECT_EQ(box.ui().Messages()[0].style, MB_OK);
     EXPECT_EQ(cosmos.Snapshot().remoteAsks, 2);
-    EXPECT_FALSE(box.Exists("C:\\COSMOS\\EXE\\launched.txt"));
+    EXPECT_FALSE(testsupport::ReadLaunchRecord(kExe));
 }
 
 TEST_F(Connect, InstallationFailuresAreReportedAndStaleFilesAreGoneAnyway) {

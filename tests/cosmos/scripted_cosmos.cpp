@@ -39,11 +39,10 @@ void WriteAtomically(const std::string& dosPath, const std::string& text) {
 
 }  // namespace
 
-// The COSMOS folders and an executable PMGRWIN.EXE that records its argument.
+// The COSMOS folders and a PMGRWIN.EXE that records how it was started.
 ScriptedCosmos::ScriptedCosmos(testsupport::Sandbox& sandbox) {
     sandbox.MakeDir(kVelmor);
-    sandbox.WriteFile("C:\\COSMOS\\EXE\\PMGRWIN.EXE", "#!/bin/sh\nprintf '%s' \"$1\" > launched.txt\n");
-    fs::permissions(plat::NativePath("C:\\COSMOS\\EXE\\PMGRWIN.EXE"), fs::perms::owner_all, fs::perm_options::add);
+    testsupport::InstallRecordingProgram("C:\\COSMOS\\EXE\\PMGRWIN.EXE");
     m_thread = std::thread([this] {
         while (!m_stop) {
             TakeKeys();

@@ -7,7 +7,7 @@
 #include <clocale>
 #include <cstdarg>
 #include <cstdio>
-#include <filesystem>
+#include <optional>
 
 namespace {
 
@@ -32,22 +32,22 @@ TEST(Paths, DrivesFoldersAndCurrentDirectory) {
     EXPECT_EQ(plat::NativePath("C:REL.DAT"), c + "/COSMOS/EXE/REL.DAT");
 }
 
-TEST(Launch, RunsTheMappedProgramDetachedWithOneArgument) {
-    CMM_SKIP_ON_WIN32("the program is a shell script");
+TEST(Launch, RunsTheMappedProgramDetachedInItsFolder) {
     testsupport::Sandbox box;
-    // A program that records its argument count, argument and folder.
-    box.WriteFile("C:\\COSMOS\\EXE\\PMGRWIN.EXE",
-                  "#!/bin/sh\nprintf '%s|%s|%s' \"$#\" \"$1\" \"$(pwd)\" > ran.txt.part\n"
-                  "mv ran.txt.part ran.txt\n");
-    EXPECT_FALSE(plat::ShellExecute("PMGRWIN.EXE", "", "C:\\COSMOS\\EXE\\", plat::kSwMinimize))
-        << "not executable yet";
-    std::filesystem::permissions(box.DriveC() + "/COSMOS/EXE/PMGRWIN.EXE",
-                                 std::filesystem::perms::owner_exec, std::filesystem::perm_options::add);
+    box.WriteFile("C:\\COSMOS\\EXE\\PMGRWIN.EXE", "not a program");
+    EXPECT_FALSE(plat::ShellExecute("PMGRWIN.EXE", "", "C:\\COSMOS\\EXE\\", plat::kSwMinimize));
+    testsupport::InstallRecordingProgram("C:\\COSMOS\\EXE\\PMGRWIN.EXE");
     EXPECT_TRUE(plat::ShellExecute("PMGRWIN.EXE", "C:\\COSMOS\\VELMOR\\PART VOL.MDF", "C:\\COSMOS\\EXE\\",
                                    plat::kSwMinimize));
-    ASSERT_TRUE(testsupport::Eventually([&] { return box.Exists("C:\\COSMOS\\EXE\\ran.txt"); }));
-    EXPECT_EQ(box.ReadFile("C:\\COSMOS\\EXE\\ran.txt"),
-              "1|C:\\COSMOS\\VELMOR\\PART VOL.MDF|" + box.DriveC() + "/COSMOS/EXE");
+    std::optional<testsupport::LaunchRecord> ran;
+    ASSERT_TRUE(testsupport::Eventually([&] { return (ran = testsupport::ReadLaunchRecord("C:\\COSMOS\\EXE\\")).has_value(); }));
+    EXPECT_TRUE(testsupport::SamePath(ran->folder, box.DriveC() + "/COSMOS/EXE")) << ran->folder;
+    // Posix hands the parameters over as one argument; Windows as a command
+    // line, which the program's runtime splits at blanks.
+    const std::vector<std::string> expected =
+        testsupport::RunsOnWin32() ? std::vector<std::string>{"C:\\COSMOS\\VELMOR\\PART", "VOL.MDF"}
+                                   : std::vector<std::string>{"C:\\COSMOS\\VELMOR\\PART VOL.MDF"};
+    EXPECT_EQ(ran->args, expected);
     EXPECT_FALSE(plat::ShellExecute("MISSING.EXE", "", "C:\\COSMOS\\EXE\\", plat::kSwShow));
 }
 

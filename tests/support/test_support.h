@@ -10,6 +10,7 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -114,6 +115,19 @@ bool RunsOnWin32();
 std::string ProgramPath(const std::string& name);
 #define CMM_SKIP_ON_WIN32(why) \
     if (::testsupport::RunsOnWin32()) GTEST_SKIP() << "posix only: " << (why)
+
+// A stand-in for a vendor program the plug-in starts (record_launch, built
+// beside the tests), installed at dosPath. When it runs, it writes its
+// working folder and arguments into "launched.txt" of that folder.
+void InstallRecordingProgram(const std::string& dosPath);
+struct LaunchRecord {
+    std::string folder;  // native
+    std::vector<std::string> args;
+};
+// What the program that ran in dosFolder recorded; nothing before it has run.
+std::optional<LaunchRecord> ReadLaunchRecord(const std::string& dosFolder);
+// Whether two native paths name the same existing file or folder.
+bool SamePath(const std::string& nativeA, const std::string& nativeB);
 
 // Reads a file from tests/golden.
 std::string Golden(const std::string& name);
