@@ -1,6 +1,8 @@
 // cmmhost configure as a real process on a real .reg store: the form shows
 // every text of the template, OK stores the mended settings byte for byte,
-// --set edits as if typed, and bad input writes nothing.
+// --set edits as if typed, and bad input writes nothing. With --registry the
+// settings go through the system registry, which the test reads back itself
+// (same Wine server, same registry); posix refuses it plainly.
 #include "dialogs/resource.h"
 #include "dialogs/templates.h"
 #include "support/test_support.h"
@@ -35,20 +37,25 @@ protected:
     HostRun Configure(const std::string& protocol, std::vector<std::string> extra = {},
                       const std::string& typed = "") {
         std::string program = testsupport::ProgramPath("cmmhost");
-        std::vector<std::string> args{"configure", protocol, "--store", sandbox.DriveC() + "/settings.reg",
-                                      "--plugin", testsupport::ProgramPath("Mitutoyo.cmm")};
+        std::vector<std::string> args{"configure", protocol, "--store", sandbox.DriveC() + "/settings.reg"};
         args.insert(args.end(), extra.begin(), extra.end());
-        if (!typed.empty()) {
-            std::string command = "'" + program + "'";
-            for (const std::string& arg : args) command += " '" + arg + "'";
-            args = {"-qec", command, "/dev/null"};
-            program = kScript;
-        }
+        if (typed.empty()) return Host(args);
+        args.insert(args.end(), {"--plugin", testsupport::ProgramPath("Mitutoyo.cmm")});
+        std::string command = "'" + program + "'";
+        for (const std::string& arg : args) command += " '" + arg + "'";
+        return Run(kScript, {"-qec", command, "/dev/null"}, typed);
+    }
+    // cmmhost with these arguments and the plug-in beside it; input on a pipe.
+    HostRun Host(std::vector<std::string> args, const std::string& input = "") {
+        args.insert(args.end(), {"--plugin", testsupport::ProgramPath("Mitutoyo.cmm")});
+        return Run(testsupport::ProgramPath("cmmhost"), args, input);
+    }
+    HostRun Run(const std::string& program, const std::vector<std::string>& args, const std::string& input) {
         plat::ChildProcess host;
-        EXPECT_TRUE(host.Start(program, args, typed));
+        EXPECT_TRUE(host.Start(program, args, input));
         if (!host.Wait(20000)) {
             host.Kill();
-            ADD_FAILURE() << "cmmhost configure did not end";
+            ADD_FAILURE() << "cmmhost " << args[0] << " did not end";
         }
         return {host.ExitCode(), LfOnly(host.Output()), LfOnly(host.Errors())};
     }
@@ -147,6 +154,83 @@ TEST_F(CmmhostConfigure, BadInputWritesNothing) {
     sandbox.WriteFile(kStore, malformed);
     EXPECT_EQ(Configure(kCosmos).exitCode, 1);
     EXPECT_EQ(sandbox.ReadFile(kStore), malformed);
+}
+
+// ---------------------------------------------------------------- the registry
+
+// A key of this test run's own, removed with everything under it.
+class ScratchRegistryKey {
+public:
+    ScratchRegistryKey()
+        : m_root("Software\\CmmTests\\run-" + std::to_string(plat::CurrentProcessId())), m_key(m_root + "\\Cosmos") {}
+    ~ScratchRegistryKey() { testsupport::DeleteRegistryKey(m_root); }
+    const std::string& Subkey() const { return m_key; }
+    std::string FullName() const { return "HKEY_CURRENT_USER\\" + m_key; }
+
+private:
+    std::string m_root, m_key;
+};
+
+TEST_F(CmmhostConfigure, RegistryRoundTripThroughTheSystemRegistryKeepsWhatTheDialogDoesNotEdit) {
+    if (!testsupport::RunsOnWin32()) GTEST_SKIP() << "win32 only: posix has no registry (see the refusal test)";
+    ScratchRegistryKey scratch;
+    {
+        std::unique_ptr<plat::RegistryKey> seeded = plat::OpenSystemRegistryKey(scratch.Subkey());
+        ASSERT_TRUE(seeded);
+        ASSERT_TRUE(seeded->SetDword("DEBUG", 1));
+        ASSERT_TRUE(seeded->SetDword("MachineType", 1));
+        ASSERT_TRUE(seeded->SetString("Keep", "me"));
+    }
+    const std::vector<std::string> store{"--registry", "--key", scratch.FullName()};
+    std::vector<std::string> configure{"configure", kCosmos, "--set", "CosmosPath=E:\\REG", "--set",
+                                       "MachineType=no", "--set", "GeoPak Local=yes"};
+    configure.insert(configure.end(), store.begin(), store.end());
+    const HostRun configured = Host(configure);
+    ASSERT_EQ(configured.exitCode, 0) << configured.errors;
+    EXPECT_NE(configured.output.find("wrote the settings to " + scratch.FullName()), std::string::npos)
+        << configured.output;
+
+    std::vector<std::string> show{"settings", "show", kCosmos};
+    show.insert(show.end(), store.begin(), store.end());
+    const HostRun shown = Host(show);
+    ASSERT_EQ(shown.exitCode, 0) << shown.errors;
+    for (const char* line : {"CosmosPath = \"E:\\REG\\\"\n", "MachineType = dword:00000000 (0)\n",
+                             "GeoPak Local = dword:00000001 (1)\n", "DEBUG = dword:00000001 (1)\n"})
+        EXPECT_NE(shown.output.find(line), std::string::npos) << "not shown: " << line << shown.output;
+
+    // A script's configure line holds for its run only.
+    std::vector<std::string> run{"run", kCosmos, "-"};
+    run.insert(run.end(), store.begin(), store.end());
+    const HostRun ran = Host(run, "configure DEBUG=0 CosmosPath=X:\\\n");
+    EXPECT_EQ(ran.exitCode, 0) << ran.output << ran.errors;
+
+    std::unique_ptr<plat::RegistryKey> key = plat::OpenSystemRegistryKey(scratch.Subkey());
+    ASSERT_TRUE(key);
+    std::string path, keep;
+    uint32_t machineType = 9, debug = 9;
+    EXPECT_TRUE(key->GetString("CosmosPath", path) && path == "E:\\REG\\") << path;
+    EXPECT_TRUE(key->GetDword("MachineType", machineType) && machineType == 0) << machineType;
+    EXPECT_TRUE(key->GetDword("DEBUG", debug) && debug == 1) << debug;
+    EXPECT_TRUE(key->GetString("Keep", keep) && keep == "me") << keep;
+}
+
+TEST_F(CmmhostConfigure, RegistryIsRefusedPlainlyWhereThereIsNone) {
+    CMM_SKIP_ON_WIN32("win32 has a registry (see the round trip)");
+    const struct {
+        std::vector<std::string> args;
+        int exitCode;
+    } cases[] = {
+        {{"configure", kCosmos, "--registry", "--set", "CosmosPath=E:\\"}, 1},
+        {{"settings", "write", kGeopak, "--registry"}, 1},
+        {{"run", kCosmos, "--registry", "-"}, 3},
+    };
+    for (const auto& c : cases) {
+        const HostRun run = Host(c.args, "configure DEBUG=0\n");
+        EXPECT_EQ(run.exitCode, c.exitCode) << c.args[0];
+        EXPECT_NE(run.errors.find("this system has no registry"), std::string::npos) << run.errors;
+    }
+    // Both stores at once is a usage error, before anything is opened.
+    EXPECT_EQ(Host({"settings", "show", kCosmos, "--registry", "--store", sandbox.DriveC() + "/s.reg"}).exitCode, 2);
 }
 
 }  // namespace

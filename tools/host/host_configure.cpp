@@ -1,20 +1,20 @@
 // cmmhost configure: a protocol's configuration dialog on the terminal.
-//   cmmhost configure "<display name>" --store FILE [--key PATH] [--plugin PATH]
-//                     [--set NAME=VALUE ...]
-// Creates the protocol, lets it read its settings from the .reg store, runs
-// its Configure (the dialog as a terminal form), and on OK has it write its
-// settings back into the store. NAME in --set is a registry value name of the
+//   cmmhost configure "<display name>" --store FILE|--registry [--key PATH]
+//                     [--plugin PATH] [--set NAME=VALUE ...]
+// Creates the protocol, lets it read its settings from the .reg store or the
+// registry, runs its Configure (the dialog as a terminal form), and on OK has
+// it write its settings back into the store. NAME in --set is a registry value name of the
 // dialog's settings; the value goes into the matching control as if typed,
 // and the form is confirmed with OK. Exit codes: 0 stored, 1 failure,
 // 2 bad command line (nothing written), 3 cancelled (nothing written).
 #include "commands.h"
 #include "plugin_loader.h"
+#include "settings_store.h"
 #include "terminal_form.h"
 #include "terminal_ui.h"
 
 #include "../../dialogs/resource.h"
 #include "framework/protocol.h"
-#include "framework/regfile.h"
 
 #include <cctype>
 #include <cstdio>
@@ -24,8 +24,10 @@
 #include <vector>
 
 const char kConfigureUsage[] =
-    "usage: cmmhost configure \"<display name>\" --store FILE [--key PATH] [--plugin PATH]\n"
-    "                         [--set NAME=VALUE ...]   (NAME: a registry value name)\n";
+    "usage: cmmhost configure \"<display name>\" --store FILE|--registry [--key PATH]\n"
+    "                         [--plugin PATH] [--set NAME=VALUE ...]   (NAME: a registry value name)\n"
+    "  --registry: the system registry, key HKEY_CURRENT_USER\\Software\\ZOR\\CMM Protocols\\<display name>\n"
+    "              unless --key names another (Windows only)\n";
 
 namespace {
 
@@ -74,7 +76,8 @@ FieldTable FieldsOf(const CMMProtocolWithThread& protocol) {
 }
 
 struct ConfigureArgs {
-    std::string name, store, key, plugin;
+    std::string name, plugin;
+    StoreChoice store;
     std::vector<std::string> sets;  // NAME=VALUE as given
 };
 
@@ -82,16 +85,14 @@ bool ParseArgs(int argc, char** argv, ConfigureArgs& a) {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const bool more = i + 1 < argc;
-        if (arg == "--store" && more) a.store = argv[++i];
-        else if (arg == "--key" && more) a.key = argv[++i];
-        else if (arg == "--plugin" && more) a.plugin = argv[++i];
+        if (TakeStoreOption(argc, argv, i, a.store)) continue;
+        if (arg == "--plugin" && more) a.plugin = argv[++i];
         else if (arg == "--set" && more) a.sets.push_back(argv[++i]);
         else if (arg.rfind("--", 0) == 0) return false;
         else if (a.name.empty()) a.name = arg;
         else return false;
     }
-    if (a.key.empty()) a.key = DefaultKeyPath(a.name);
-    return !a.name.empty() && !a.store.empty();
+    return !a.name.empty() && StoreChosen(a.store);
 }
 
 bool SameName(const std::string& a, const char* b) {
@@ -152,13 +153,9 @@ int CmdConfigure(int argc, char** argv) {
     std::map<int, std::string> overrides;
     if (!MapOverrides(a, FieldsOf(*protocol), overrides)) return 2;
 
-    RegFileKey key(a.key);
-    try {
-        key.Load(a.store);
-    } catch (const RegFileError& e) {
-        return Fail(e.what());
-    }
-    protocol->ReadSettings(&key);
+    std::unique_ptr<SettingsStore> store = SettingsStore::Open(a.store, a.name, error);
+    if (!store) return Fail(error);
+    protocol->ReadSettings(&store->Key());
 
     TerminalUI ui;
     ui.SetFormOverrides(std::move(overrides));
@@ -167,15 +164,15 @@ int CmdConfigure(int argc, char** argv) {
     const BOOL configured = protocol->Configure();
     plat::SetHostUI(previous);
     if (!configured) {
-        std::printf("cancelled: %s left as it was\n", a.store.c_str());
+        std::printf("cancelled: %s left as it was\n", store->Name().c_str());
         return 3;
     }
-    protocol->WriteSettings(&key);
+    protocol->WriteSettings(&store->Key());
     try {
-        key.Save(a.store);
+        store->Save();
     } catch (const RegFileError& e) {
         return Fail(e.what());
     }
-    std::printf("wrote %zu values to %s\n", key.Values().size(), a.store.c_str());
+    std::printf("wrote the settings to %s\n", store->Name().c_str());
     return 0;
 }

@@ -1,8 +1,10 @@
 // cmmhost run: drives one protocol of the plug-in with a script, as a host
 // would, and prints every notification as it arrives.
 //
-//   cmmhost run "<display name>" --store FILE [--plugin PATH] [--answers POLICY]
-//               [--csv] [--timeout SECONDS] SCRIPT|-
+//   cmmhost run "<display name>" --store FILE|--registry [--key PATH] [--plugin PATH]
+//               [--answers POLICY] [--csv] [--timeout SECONDS] SCRIPT|-
+//
+// The script's configure lines change the settings for this run only.
 //
 // Exit codes: 0 every command succeeded, 1 a command failed or the run was
 // interrupted, 2 usage or script error, 3 the plug-in, the protocol or the
@@ -13,9 +15,8 @@
 #include "host_run_support.h"
 #include "host_session.h"
 #include "host_signal.h"
+#include "settings_store.h"
 #include "terminal_ui.h"
-
-#include "framework/regfile.h"
 
 #include <cstdio>
 #include <cstring>
@@ -27,7 +28,8 @@
 namespace {
 
 struct RunArgs {
-    std::string protocol, store, plugin, answers = "ask", script;
+    std::string protocol, plugin, answers = "ask", script;
+    StoreChoice store;
     bool csv = false;
     double timeoutSeconds = 0;
 };
@@ -35,8 +37,9 @@ struct RunArgs {
 }  // namespace
 
 const char kRunUsage[] =
-    "usage: cmmhost run \"<display name>\" --store FILE [--plugin PATH] [--answers POLICY]\n"
-    "                   [--csv] [--timeout SECONDS] SCRIPT|-\n"
+    "usage: cmmhost run \"<display name>\" --store FILE|--registry [--key PATH] [--plugin PATH]\n"
+    "                   [--answers POLICY] [--csv] [--timeout SECONDS] SCRIPT|-\n"
+    "  --registry: the system registry instead of a .reg file (Windows only)\n"
     "  POLICY: ask (default), yes, no, ok, cancel, or a list such as yes,no,ok\n"
     "  script lines: connect | disconnect | move X Y Z | measure X Y Z I J K | head A B C\n"
     "                approach I J K | transaction start|stop | wait MS | wait-points N [MS]\n"
@@ -54,8 +57,9 @@ bool ParseRunArgs(int argc, char** argv, RunArgs& a, std::string& error) {
             return true;
         };
         std::string text;
-        if (arg == "--store") { if (!value(a.store)) { error = "--store needs a file"; return false; } }
-        else if (arg == "--plugin") { if (!value(a.plugin)) { error = "--plugin needs a path"; return false; } }
+        if (arg == "--store" || arg == "--key" || arg == "--registry") {
+            if (!TakeStoreOption(argc, argv, i, a.store)) { error = arg + " needs a value"; return false; }
+        } else if (arg == "--plugin") { if (!value(a.plugin)) { error = "--plugin needs a path"; return false; } }
         else if (arg == "--answers") { if (!value(a.answers)) { error = "--answers needs a policy"; return false; } }
         else if (arg == "--csv") a.csv = true;
         else if (arg == "--timeout") {
@@ -67,7 +71,7 @@ bool ParseRunArgs(int argc, char** argv, RunArgs& a, std::string& error) {
         else positional.push_back(arg);
     }
     if (positional.size() != 2) { error = "expected a protocol name and a script"; return false; }
-    if (a.store.empty()) { error = "--store is required"; return false; }
+    if (!StoreChosen(a.store)) { error = "give one of --store FILE and --registry"; return false; }
     a.protocol = positional[0];
     a.script = positional[1];
     return true;
@@ -137,13 +141,12 @@ int CmdRun(int argc, char** argv) {
         std::fprintf(stderr, "cmmhost run: %s\n", error.c_str());
         return 3;
     }
-    RegFileKey store(StoreKeyPath(args.protocol));
-    try {
-        store.Load(args.store);
-    } catch (const RegFileError& e) {
-        std::fprintf(stderr, "cmmhost run: %s\n", e.what());
+    std::unique_ptr<SettingsStore> stored = SettingsStore::Open(args.store, args.protocol, error);
+    if (!stored) {
+        std::fprintf(stderr, "cmmhost run: %s\n", error.c_str());
         return 3;
     }
+    ScratchKey store(stored->Key());
     protocol->ReadSettings(&store);
 
     RunUI ui(args.answers, printer);

@@ -1,43 +1,44 @@
-// cmmhost settings: a protocol's settings through a .reg store.
-//   cmmhost settings show  "<display name>" --store FILE [--key PATH] [--plugin PATH]
-//   cmmhost settings write "<display name>" --store FILE [--key PATH] [--plugin PATH]
-// Both create the protocol and let it read the store (a missing file is an
-// empty key). show prints what the protocol would store, one value a line;
-// write has the protocol store its settings and saves the file atomically.
-// A malformed store is reported with its line and left untouched.
+// cmmhost settings: a protocol's settings in a .reg store or the registry.
+//   cmmhost settings show  "<display name>" --store FILE|--registry [--key PATH] [--plugin PATH]
+//   cmmhost settings write "<display name>" --store FILE|--registry [--key PATH] [--plugin PATH]
+// Both create the protocol and let it read the store (a missing file or key
+// is an empty key). show prints what the protocol would store, one value a
+// line; write has the protocol store its settings (a file is saved
+// atomically). A malformed file is reported with its line and left untouched.
 #include "commands.h"
 #include "plugin_loader.h"
+#include "settings_store.h"
 
 #include "framework/protocol.h"
-#include "framework/regfile.h"
 
 #include <cstdio>
 #include <memory>
 #include <string>
 
 const char kSettingsUsage[] =
-    "usage: cmmhost settings show|write \"<display name>\" --store FILE [--key PATH] [--plugin PATH]\n";
+    "usage: cmmhost settings show|write \"<display name>\" --store FILE|--registry [--key PATH]\n"
+    "                        [--plugin PATH]\n"
+    "  --registry: the system registry, key HKEY_CURRENT_USER\\Software\\ZOR\\CMM Protocols\\<display name>\n"
+    "              unless --key names another (Windows only)\n";
 
 namespace {
 
 struct SettingsArgs {
-    std::string action, name, store, key, plugin;
+    std::string action, name, plugin;
+    StoreChoice store;
 };
 
 bool ParseArgs(int argc, char** argv, SettingsArgs& a) {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        const bool more = i + 1 < argc;
-        if (arg == "--store" && more) a.store = argv[++i];
-        else if (arg == "--key" && more) a.key = argv[++i];
-        else if (arg == "--plugin" && more) a.plugin = argv[++i];
+        if (TakeStoreOption(argc, argv, i, a.store)) continue;
+        if (arg == "--plugin" && i + 1 < argc) a.plugin = argv[++i];
         else if (arg.rfind("--", 0) == 0) return false;
         else if (a.action.empty()) a.action = arg;
         else if (a.name.empty()) a.name = arg;
         else return false;
     }
-    if (a.key.empty()) a.key = DefaultKeyPath(a.name);
-    return (a.action == "show" || a.action == "write") && !a.name.empty() && !a.store.empty();
+    return (a.action == "show" || a.action == "write") && !a.name.empty() && StoreChosen(a.store);
 }
 
 void PrintValue(const std::string& name, const RegFileKey::Value& value) {
@@ -49,6 +50,11 @@ void PrintValue(const std::string& name, const RegFileKey::Value& value) {
     }
 }
 
+int Fail(const std::string& what) {
+    std::fprintf(stderr, "cmmhost: %s\n", what.c_str());
+    return 1;
+}
+
 }  // namespace
 
 int CmdSettings(int argc, char** argv) {
@@ -58,37 +64,26 @@ int CmdSettings(int argc, char** argv) {
         return 2;
     }
     std::string error;
-    if (!LoadPlugin(a.plugin, error)) {
-        std::fprintf(stderr, "cmmhost: %s\n", error.c_str());
-        return 1;
-    }
+    if (!LoadPlugin(a.plugin, error)) return Fail(error);
     std::unique_ptr<CMMProtocolWithThread> protocol(CreateProtocol(a.name));
-    if (!protocol) {
-        std::fprintf(stderr, "cmmhost: no protocol named \"%s\" (see cmmhost protocols)\n", a.name.c_str());
-        return 1;
-    }
-    RegFileKey key(a.key);
-    try {
-        key.Load(a.store);
-    } catch (const RegFileError& e) {
-        std::fprintf(stderr, "cmmhost: %s\n", e.what());
-        return 1;
-    }
-    protocol->ReadSettings(&key);
-    // The protocol writes into a copy for show, so values it does not write
-    // itself (but reads) still appear as stored.
-    RegFileKey result = key;
-    protocol->WriteSettings(&result);
+    if (!protocol) return Fail("no protocol named \"" + a.name + "\" (see cmmhost protocols)");
+    std::unique_ptr<SettingsStore> store = SettingsStore::Open(a.store, a.name, error);
+    if (!store) return Fail(error);
+    protocol->ReadSettings(&store->Key());
     if (a.action == "show") {
-        for (const auto& [name, value] : result.Values()) PrintValue(name, value);
+        // The protocol writes into a copy, so values it does not write itself
+        // (but reads) still appear as stored.
+        RegFileKey listing = store->Listing();
+        protocol->WriteSettings(&listing);
+        for (const auto& [name, value] : listing.Values()) PrintValue(name, value);
         return 0;
     }
+    protocol->WriteSettings(&store->Key());
     try {
-        result.Save(a.store);
+        store->Save();
     } catch (const RegFileError& e) {
-        std::fprintf(stderr, "cmmhost: %s\n", e.what());
-        return 1;
+        return Fail(e.what());
     }
-    std::printf("wrote %zu values to %s\n", result.Values().size(), a.store.c_str());
+    std::printf("wrote the settings to %s\n", store->Name().c_str());
     return 0;
 }

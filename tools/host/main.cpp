@@ -19,7 +19,7 @@ struct Command {
 
 constexpr Command kCommands[] = {
     {"protocols", &CmdProtocols, "list the protocols the plug-in registers, in order", kProtocolsUsage},
-    {"settings", &CmdSettings, "show or write a protocol's settings in a .reg store", kSettingsUsage},
+    {"settings", &CmdSettings, "show or write a protocol's settings (.reg file or registry)", kSettingsUsage},
     {"configure", &CmdConfigure, "run a protocol's configuration dialog on the terminal", kConfigureUsage},
     {"run", &CmdRun, "connect a protocol and run commands or a script", kRunUsage},
     {"demo", &CmdDemo, "run the whole job against the simulator", kDemoUsage},
