@@ -2,6 +2,7 @@
 #include "e2e_support.h"
 
 #include <cmath>
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 
@@ -65,6 +66,18 @@ SimWorld::SimWorld(const std::vector<std::string>& installFlags, double timeScal
     std::vector<std::string> args = {"install"};
     args.insert(args.end(), installFlags.begin(), installFlags.end());
     m_installed = Sim(args, &m_installOutput) == 0;
+    // Connecting starts PartManager, which starts the Remote Manager: two
+    // program starts, which under Wine on a busy machine take seconds, far
+    // beyond the default wait at this time scale.
+    SetRemoteStartTimeout(60000);
+}
+
+void SimWorld::SetRemoteStartTimeout(uint32_t ms) {
+    char value[16];
+    std::snprintf(value, sizeof value, "%08x", static_cast<unsigned>(ms));
+    std::ofstream(m_sandbox.Root() + "/store.reg", std::ios::binary)
+        << "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\ZOR\\CMM Protocols\\" << kCosmos
+        << "]\r\n\"REMOTESTARTTIMEOUT\"=dword:" << value << "\r\n\r\n";
 }
 
 SimWorld::~SimWorld() { Sim({"shutdown"}); }

@@ -49,6 +49,8 @@ public:
     testsupport::Sandbox& sandbox() { return m_sandbox; }
 
     int Sim(const std::vector<std::string>& args, std::string* output = nullptr);
+    // COSMOS's wait for the Remote Manager (virtual ms), written to the store.
+    void SetRemoteStartTimeout(uint32_t ms);
     json Status();
     // cmmhost run with the script; answers is the --answers policy.
     HostResult Run(const std::string& protocol, const std::string& script, const std::string& answers = "no");

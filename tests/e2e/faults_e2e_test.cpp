@@ -109,6 +109,7 @@ TEST(Faults, LockedAnswerIsReadOnceItIsReleased) {
 TEST(Faults, SilentRemoteManagerCancelsTheConnection) {
     SimWorld world({"--silent-remote"});
     ASSERT_TRUE(world.Installed()) << world.InstallOutput();
+    world.SetRemoteStartTimeout(5000);
     HostResult r = world.Run(kCosmos, "connect\nmove 1 2 3\n", "no");
     EXPECT_EQ(r.exitCode, 4) << r.Describe();
     std::vector<std::string> m = r.Messages();
