@@ -160,7 +160,8 @@ TEST_F(Commands, CancelOrCloseMidCommandRestartsTheMacroAndLaterCommandsKeepSkip
         ExpectValues(commands[before + 1].values, {{"SkipInit", 1.0}, {"MachType", 1.0}, {"XGoto", 4.0}});
         EXPECT_EQ(protocol->m_parameters["SkipInit"], 1.0);
     }
-    ASSERT_TRUE(Eventually([&] { return cosmos.Snapshot().keys.size() >= 2 * expected.size(); }));
+    ASSERT_TRUE(Eventually([&] { return cosmos.Snapshot().keys.size() >= 2 * expected.size(); }))
+        << ::testing::PrintToString(cosmos.Snapshot().keys);
     const ScriptedCosmos::Seen seen = cosmos.Snapshot();
     std::vector<std::string> twice = expected;
     twice.insert(twice.end(), expected.begin(), expected.end());

@@ -144,13 +144,18 @@ class SilentRemoteManager : public CosmosTest, public ::testing::WithParamInterf
 TEST_P(SilentRemoteManager, UserAnswersDecide) {
     const SilentCase& row = GetParam();
     protocol->m_debugLog = 1;
+    protocol->m_remoteStartTimeout = kShortWaitMs;
     cosmos.SetAnswerRemoteAsk(false);
     cosmos.OpenPartManager();
     size_t asked = 0;
     std::function<int(const testsupport::ShownMessage&)> answer = [&](const testsupport::ShownMessage&) {
         const bool last = ++asked == row.answers.size();
         if (!last) box.ui().OnMessage(answer);
-        if (last && row.appearsOnLastAnswer == SilentCase::kRemoteManager) cosmos.SetAnswerRemoteAsk(true);
+        if (last && row.appearsOnLastAnswer == SilentCase::kRemoteManager) {
+            // The wait that follows has to outlast GEOPAK-WIN's window being made.
+            protocol->m_remoteStartTimeout = kWindowBudgetMs;
+            cosmos.SetAnswerRemoteAsk(true);
+        }
         if (last && row.appearsOnLastAnswer == SilentCase::kLateFile) box.WriteFile(kAns, "late");
         return row.answers[asked - 1];
     };

@@ -105,11 +105,19 @@ inline std::vector<std::string> Texts(const std::vector<testsupport::ShownMessag
 
 class CosmosTest : public ::testing::Test {
 protected:
+    // Virtual ms any wait may give the scripted side to create or destroy a
+    // window: 600 real ms at the suite's time scale.
+    static constexpr int kWindowBudgetMs = 30000;
+    // Virtual ms of a wait that is meant to run out.
+    static constexpr int kShortWaitMs = 1000;
+
     void SetUp() override {
         // What loading the module does: its dialog templates become known.
         plat::RegisterTemplates(PluginResourceModule(), &PluginDialogTemplates());
         protocol = std::make_unique<MitutoyoCosmosProtocol>();
-        protocol->m_remoteStartTimeout = 1000;
+        // Remote Manager's answer waits for the scripted side to open GEOPAK-WIN
+        // first: a real window, which takes tens of real ms under Wine.
+        protocol->m_remoteStartTimeout = kWindowBudgetMs;
         protocol->SetClient([this](const ClientMessage& message) {
             std::lock_guard<std::mutex> guard(m_reportsLock);
             m_reports.push_back(message);

@@ -35,6 +35,8 @@ TEST(Paths, DrivesFoldersAndCurrentDirectory) {
 TEST(Launch, RunsTheMappedProgramDetachedInItsFolder) {
     testsupport::Sandbox box;
     box.WriteFile("C:\\COSMOS\\EXE\\PMGRWIN.EXE", "not a program");
+    // As the plug-in does: the program's folder current, so its bare name is found there.
+    ASSERT_TRUE(plat::ChangeDir("C:\\COSMOS\\EXE\\"));
     EXPECT_FALSE(plat::ShellExecute("PMGRWIN.EXE", "", "C:\\COSMOS\\EXE\\", plat::kSwMinimize));
     testsupport::InstallRecordingProgram("C:\\COSMOS\\EXE\\PMGRWIN.EXE");
     EXPECT_TRUE(plat::ShellExecute("PMGRWIN.EXE", "C:\\COSMOS\\VELMOR\\PART VOL.MDF", "C:\\COSMOS\\EXE\\",
