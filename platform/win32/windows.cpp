@@ -146,7 +146,20 @@ bool IsWindow(WindowHandle window) { return window != kNoWindow && ::IsWindow(wi
 void ShowWindow(WindowHandle window, int showCommand) { ::ShowWindow(win32::ToHwnd(window), showCommand); }
 void SetActiveWindow(WindowHandle window) { ::SetActiveWindow(win32::ToHwnd(window)); }
 void SetFocus(WindowHandle window) { ::SetFocus(win32::ToHwnd(window)); }
-void SetForegroundWindow(WindowHandle window) { ::SetForegroundWindow(win32::ToHwnd(window)); }
+void SetForegroundWindow(WindowHandle window) {
+    HWND handle = win32::ToHwnd(window);
+    // One of our own windows is brought forward by its own thread, so it has
+    // the keyboard focus when this returns: asked from another thread, the
+    // activation arrives later and keys typed meanwhile go elsewhere.
+    if (win32::IsOwnWindowThread(handle)) {
+        WindowThread::Instance().Run([handle] {
+            ::SetForegroundWindow(handle);
+            ::SetFocus(handle);
+        });
+        return;
+    }
+    ::SetForegroundWindow(handle);
+}
 
 void SetWindowTopmostOrder(WindowHandle window) {
     ::SetWindowPos(win32::ToHwnd(window), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
