@@ -54,9 +54,10 @@ TEST(Faults, ErrorAnswerMakesMoveReportNothing) {
     for (const char* code : {"1", "2"}) {
         SimWorld world;
         ASSERT_TRUE(world.Installed()) << world.InstallOutput();
-        auto run = world.Start(kCosmos, "connect\nwait 3000\nmove 1 2 3\nmove 4 5 6\ndisconnect\n");
+        auto run = world.Start(kCosmos, "connect\nwait 20000\nmove 1 2 3\nmove 4 5 6\ndisconnect\n");
         ASSERT_TRUE(run);
-        // Armed once connected, so the one-shot error lands on the first move.
+        // Armed once connected, so the one-shot error lands on the first move. The wait
+        // leaves room for starting cmmsim, which takes a second or more under Wine.
         ASSERT_TRUE(testsupport::Eventually([&] { return run->Output().find("\"line\":1") != std::string::npos; },
                                             15000));
         EXPECT_EQ(world.Sim({"fault", "--error", code}), 0);
