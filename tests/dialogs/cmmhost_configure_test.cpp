@@ -162,7 +162,7 @@ TEST_F(CmmhostConfigure, BadInputWritesNothing) {
 class ScratchRegistryKey {
 public:
     ScratchRegistryKey()
-        : m_root("Software\\CmmTests\\run-" + std::to_string(plat::CurrentProcessId())), m_key(m_root + "\\Cosmos") {}
+        : m_root("Software\\CmmTests-" + std::to_string(plat::CurrentProcessId())), m_key(m_root + "\\Cosmos") {}
     ~ScratchRegistryKey() { testsupport::DeleteRegistryKey(m_root); }
     const std::string& Subkey() const { return m_key; }
     std::string FullName() const { return "HKEY_CURRENT_USER\\" + m_key; }
