@@ -1,7 +1,8 @@
 // Child processes on Windows for the tools and tests that drive whole
 // programs: CreateProcess with pipes, in a job object so Kill also ends what
-// the child started, output collected by reader threads. Also the
-// environment setter and the resident-memory figure.
+// the child started, output collected by reader threads; Ctrl-C sent through
+// the child's console. Also the environment setter and the resident-memory
+// figure.
 #include "command_line.h"
 #include "win32_internal.h"
 
@@ -28,6 +29,58 @@ bool MakePipe(HANDLE& read, HANDLE& write, bool keepRead) {
     return true;
 }
 
+// Whether this process sits on a console that could carry a control event to
+// a child. A program started with its output on pipes and no terminal (a test
+// under Wine run by ctest) has none; neither has one that lent its console
+// back after an Interrupt below.
+bool HasConsole() {
+    DWORD ids[1];
+    return ::GetConsoleProcessList(ids, 1) > 0;
+}
+
+// Serialises child creation with the moment an Interrupt borrows a child's
+// console: a child started meanwhile would inherit the borrowed one.
+std::mutex& ConsoleLock() {
+    static std::mutex lock;
+    return lock;
+}
+
+// Ctrl-Break is the event a console can address to one process group; Wine 8
+// does not implement it (its console answers "not implemented") but delivers
+// Ctrl-C to the group asked for, which our programs treat alike.
+bool SendControlToGroup(DWORD group) {
+    return ::GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, group) ||
+           ::GenerateConsoleCtrlEvent(CTRL_C_EVENT, group);
+}
+
+// Keeps the standard handles across a console attach and detach, which may
+// replace them with handles of the borrowed console.
+class StandardHandles {
+public:
+    StandardHandles() {
+        for (int i = 0; i < 3; ++i) m_handles[i] = ::GetStdHandle(kIds[i]);
+    }
+    ~StandardHandles() {
+        for (int i = 0; i < 3; ++i) ::SetStdHandle(kIds[i], m_handles[i]);
+    }
+    StandardHandles(const StandardHandles&) = delete;
+    StandardHandles& operator=(const StandardHandles&) = delete;
+
+private:
+    static constexpr DWORD kIds[3] = {STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE};
+    HANDLE m_handles[3];
+};
+
+// Attaches to the console of pid for as long as it takes to send the event.
+bool InterruptThroughItsConsole(DWORD pid) {
+    StandardHandles keep;
+    ::FreeConsole();
+    if (!::AttachConsole(pid)) return false;
+    bool sent = SendControlToGroup(pid);
+    ::FreeConsole();
+    return sent;
+}
+
 }  // namespace
 
 bool SetEnvironmentValue(const std::string& name, const std::string& value) {
@@ -46,6 +99,7 @@ struct ChildProcess::Impl {
     HANDLE process = nullptr;
     HANDLE job = nullptr;
     DWORD pid = 0;
+    bool ownConsole = false;  // the child has a console of its own, not ours
     mutable std::mutex lock;
     std::string out, err;
     std::thread readers[2];
@@ -99,8 +153,16 @@ bool ChildProcess::Start(const std::string& nativeProgram, const std::vector<std
     startup.hStdOutput = outWrite;
     startup.hStdError = errWrite;
     PROCESS_INFORMATION info{};
-    BOOL started = ::CreateProcessA(nativeProgram.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
-                                    CREATE_SUSPENDED | CREATE_NEW_PROCESS_GROUP, nullptr, nullptr, &startup, &info);
+    // The child leads a process group of its own, so Interrupt reaches it and
+    // what it starts, never us. It shares our console when we have one;
+    // otherwise it gets a console of its own without a window, since control
+    // events travel only through a console.
+    std::unique_lock<std::mutex> console(ConsoleLock());
+    impl_->ownConsole = !HasConsole();
+    DWORD flags = CREATE_SUSPENDED | CREATE_NEW_PROCESS_GROUP | (impl_->ownConsole ? CREATE_NO_WINDOW : 0);
+    BOOL started = ::CreateProcessA(nativeProgram.c_str(), commandLine.data(), nullptr, nullptr, TRUE, flags,
+                                    nullptr, nullptr, &startup, &info);
+    console.unlock();
     CloseIfOpen(inRead);
     CloseIfOpen(outWrite);
     CloseIfOpen(errWrite);
@@ -139,7 +201,10 @@ bool ChildProcess::Wait(uint32_t realMs) {
 bool ChildProcess::Running() const { return !impl_->Ended(); }
 
 void ChildProcess::Interrupt() {
-    if (Running()) ::GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, impl_->pid);
+    if (!Running()) return;
+    std::lock_guard<std::mutex> console(ConsoleLock());
+    if (impl_->ownConsole) InterruptThroughItsConsole(impl_->pid);
+    else SendControlToGroup(impl_->pid);
 }
 
 void ChildProcess::Kill() {

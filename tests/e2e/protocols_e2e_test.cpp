@@ -111,6 +111,6 @@ TEST(CosmosEndToEnd, CtrlCCancelsTheCommandAndTheMacroIsRestarted) {
     ASSERT_EQ(positions.size(), 1u) << "only the second move reports" << r.Describe();
     EXPECT_LT(Distance(positions[0]["position"], 11, 21, 31), 0.05);
     json status = world.Status();
-    EXPECT_EQ(status["counts"].value("cosmos.restart", 0u), 1u) << status.dump();
+    EXPECT_EQ(status["counts"].value("cosmos.restart", 0u), 1u) << status.dump() << "\n" << r.Describe();
     EXPECT_EQ(status["counts"].value("cosmos.cancel", 0u), 2u) << "the Ctrl-C, then the disconnect";
 }

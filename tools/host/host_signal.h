@@ -1,6 +1,7 @@
-// Ctrl-C for cmmhost: the signal handler only raises an atomic flag. The
-// terminal UI's idle pump turns it into Cancel on the command dialog when one
-// is showing; otherwise the script runner sees it between steps and stops.
+// Ctrl-C (and Ctrl-Break) for cmmhost: the interrupt handler only raises an
+// atomic flag. The terminal UI's idle pump turns it into Cancel on the command
+// dialog when one is showing; otherwise the script runner sees it between
+// steps and stops.
 #pragma once
 
 void InstallCtrlCHandler();

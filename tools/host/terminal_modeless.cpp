@@ -1,20 +1,20 @@
 // The modeless "command in progress" dialog on the terminal: a live status
 // line on standard error (title and counter), and Ctrl-C as its Cancel.
-// The SIGINT handler only raises a flag; Idle, which the plug-in's message
-// pump calls on the host's thread, posts IDCANCEL to the dialog from there.
+// The interrupt handler (a signal handler, or a console thread on Windows)
+// only raises a flag; Idle, which the plug-in's message pump calls on the
+// host's thread, posts IDCANCEL to the dialog from there.
 #include "host_signal.h"
 #include "terminal_ui.h"
 
 #include <atomic>
-#include <csignal>
 #include <cstdio>
 
 namespace {
 
 std::atomic<int> g_ctrlC{0};
-static_assert(std::atomic<int>::is_always_lock_free, "the signal handler needs a lock-free flag");
+static_assert(std::atomic<int>::is_always_lock_free, "the interrupt handler needs a lock-free flag");
 
-extern "C" void OnSigInt(int) { g_ctrlC.store(1); }
+void OnCtrlC() { g_ctrlC.store(1); }
 
 std::string Trimmed(std::string text) {
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) text.pop_back();
@@ -35,7 +35,7 @@ void Draw(const StatusLine& s) {
 
 }  // namespace
 
-void InstallCtrlCHandler() { std::signal(SIGINT, OnSigInt); }
+void InstallCtrlCHandler() { plat::OnInterrupt(OnCtrlC); }
 bool CtrlCPending() { return g_ctrlC.load() != 0; }
 bool TakeCtrlC() { return g_ctrlC.exchange(0) != 0; }
 

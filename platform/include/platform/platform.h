@@ -369,6 +369,13 @@ size_t ResidentMemoryBytes();
 // may ask the user rather than read a script or a pipe.
 bool StandardInputIsTerminal();
 
+// Calls handler whenever the user presses Ctrl-C or Ctrl-Break at the
+// console (posix: SIGINT). It runs in a signal handler or on a thread the
+// console starts, so it may only touch lock-free atomics. nullptr restores
+// the default (the process ends). Win32 also turns Ctrl-C processing back on
+// for a process started in a new process group, where it begins switched off.
+void OnInterrupt(void (*handler)());
+
 // Makes a write to a closed pipe (a tool's output piped into `head`) fail
 // like any other write instead of ending the process, so a tool still runs
 // its clean-up. Nothing to do where pipes raise no signal.
