@@ -116,6 +116,17 @@ private:
     DWORD m_id = 0;
 };
 
+constexpr ULONGLONG kActivationWaitMs = 1000;
+
+bool HasKeyboardFocus(HWND window) {
+    if (::GetForegroundWindow() != window) return false;
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    // A real vendor window usually hands the focus on to one of its controls.
+    return ::GetGUIThreadInfo(::GetWindowThreadProcessId(window, nullptr), &info) &&
+           (info.hwndFocus == window || ::IsChild(window, info.hwndFocus));
+}
+
 }  // namespace
 
 namespace win32 {
@@ -148,17 +159,14 @@ void SetActiveWindow(WindowHandle window) { ::SetActiveWindow(win32::ToHwnd(wind
 void SetFocus(WindowHandle window) { ::SetFocus(win32::ToHwnd(window)); }
 void SetForegroundWindow(WindowHandle window) {
     HWND handle = win32::ToHwnd(window);
-    // One of our own windows is brought forward by its own thread, so it has
-    // the keyboard focus when this returns: asked from another thread, the
-    // activation arrives later and keys typed meanwhile go elsewhere.
-    if (win32::IsOwnWindowThread(handle)) {
-        WindowThread::Instance().Run([handle] {
-            ::SetForegroundWindow(handle);
-            ::SetFocus(handle);
-        });
-        return;
-    }
     ::SetForegroundWindow(handle);
+    // Activation reaches the window's thread later (under Wine through its
+    // message queue); keys typed before it arrives go to the window that had
+    // the focus. So wait, bounded, until the window is in front and focused.
+    // Polled rather than done on the window's own thread: that thread's
+    // activation messages may wait on a thread that is not pumping.
+    const ULONGLONG deadline = ::GetTickCount64() + kActivationWaitMs;
+    while (!HasKeyboardFocus(handle) && ::IsWindow(handle) && ::GetTickCount64() < deadline) ::Sleep(1);
 }
 
 void SetWindowTopmostOrder(WindowHandle window) {

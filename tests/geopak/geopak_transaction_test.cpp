@@ -71,15 +71,26 @@ TEST_F(GeopakRecording, MoveToEndsTheRecordingAndStartsItAgain) {
     EXPECT_TRUE(protocol.IsTransactionStarted());
     EXPECT_EQ(plat::ForegroundWindow(), geopak.Window());
     EXPECT_EQ(sandbox.KeyLog(geopak.Window()), kEndKeys);
-    // Polling resumes after the move's closing command.
+    // Polling resumes after the move.
+    const auto resumedAt = [&](const std::vector<int>& codes) {
+        const auto interrupt = std::find(codes.begin(), codes.end(), 12);
+        return interrupt == codes.end() ? codes.end() : std::find(interrupt, codes.end(), 5);
+    };
     ASSERT_TRUE(Eventually([&] {
         const auto codes = geopak.Codes();
-        return codes.size() >= 2 && codes[codes.size() - 1] == 5 && codes[codes.size() - 2] == 11;
-    }));
+        return resumedAt(codes) != codes.end();
+    })) << ::testing::PrintToString(geopak.Codes());
     const auto codes = geopak.Codes();
     const auto interrupt = std::find(codes.begin(), codes.end(), 12);
-    ASSERT_NE(interrupt, codes.end()) << ::testing::PrintToString(codes);
     EXPECT_TRUE(std::all_of(codes.begin(), interrupt, [](int code) { return code == 5; }));
+    // Code 11 follows code 9 at once, so the macro may see only the second.
+    // On Windows its claim of code 9 (a rename) can also meet the plug-in's
+    // rewrite: one of the two opens is refused, as with the real macro.
+    const std::vector<int> move(interrupt + 1, resumedAt(codes));
+    EXPECT_TRUE(!move.empty() && move.size() <= 2) << ::testing::PrintToString(codes);
+    for (int code : move) EXPECT_TRUE(code == 9 || code == 11) << ::testing::PrintToString(codes);
+    if (testsupport::RunsOnWin32()) return;
+    EXPECT_EQ(move.back(), 11) << ::testing::PrintToString(codes);
     EXPECT_TRUE(sandbox.ui().Messages().empty()) << Texts().front();
 }
 
