@@ -47,7 +47,11 @@ TEST_F(Connect, ClosesGeopakStartsTheMacroAndSendsTheFirstExchange) {
     box.WriteFile(kVelmor + "REMOTE.MSG", "stale");
     box.WriteFile(kVelmor + "GEO_ZOR.DAT", "Error=1\r\n");
 
-    ASSERT_EQ(protocol->Connect(), 1);
+    ASSERT_EQ(protocol->Connect(), 1) << [&] {
+        std::string shown = box.ReadFile("C:\\cosmosvelmor.log");
+        for (const testsupport::ShownMessage& m : box.ui().Messages()) shown += "\n[box] " + m.text;
+        return shown;
+    }();
     EXPECT_TRUE(protocol->IsConnected());
     EXPECT_TRUE(box.ui().Messages().empty());
     // Cancel, then exit, typed into the old GEOPAK-WIN.
