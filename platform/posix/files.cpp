@@ -5,11 +5,13 @@
 //   reads that deny writing, and writes that share all     LOCK_SH
 //   reads that share all     none held; an exclusive holder still refuses them
 // A lock that cannot be had at once is a sharing violation. Truncation waits
-// until the lock is held, so a reader never sees a file emptied under it.
+// until the lock is held, so a reader never sees a file emptied under it, and
+// a file that is not there yet comes into being with its lock already held.
 // Text mode writes "\n" as CR LF; reads take a line without its line end.
 #include "platform/platform.h"
 #include "posix_internal.h"
 
+#include <atomic>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -64,6 +66,51 @@ bool TakeLock(int fd, unsigned mode) {
     if (::flock(fd, LOCK_SH | LOCK_NB) != 0) return false;
     ::flock(fd, LOCK_UN);
     return true;
+}
+
+// A missing file made under a private name beside it, locked, then linked
+// into place: on Windows the share mode comes with the creation, and here
+// another opener would otherwise slip in between the two (a reader seeing an
+// empty file, and the creator then refused by that reader's lock). -1 with
+// errno EEXIST when the name was taken meanwhile.
+int CreateLocked(const std::string& native, unsigned mode) {
+    static std::atomic<unsigned> serial{0};
+    const size_t slash = native.rfind('/');
+    const std::string folder = slash == std::string::npos ? std::string(".") : native.substr(0, slash);
+    const std::string temporary =
+        folder + "/.cmm-creating-" + std::to_string(::getpid()) + "-" + std::to_string(serial++);
+    int fd = ::open(temporary.c_str(), OpenFlags(mode) | O_CREAT | O_EXCL, 0644);
+    if (fd < 0) return -1;
+    // Nobody else knows the private name: the lock cannot be refused.
+    TakeLock(fd, mode);
+    const int linked = ::link(temporary.c_str(), native.c_str());
+    const int cause = errno;
+    ::unlink(temporary.c_str());
+    if (linked == 0) return fd;
+    ::close(fd);
+    errno = cause;
+    return -1;
+}
+
+// The descriptor for an Open; `locked` tells that its lock is held already.
+int OpenDescriptor(const std::string& native, unsigned mode, bool& locked) {
+    locked = false;
+    const int flags = OpenFlags(mode);
+    if ((flags & O_CREAT) == 0) return ::open(native.c_str(), flags);
+    // Another creator may win the name between the two steps: open theirs.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        int fd = ::open(native.c_str(), flags & ~O_CREAT);
+        if (fd >= 0 || errno != ENOENT) return fd;
+        fd = CreateLocked(native, mode);
+        if (fd >= 0) {
+            locked = true;
+            return fd;
+        }
+        if (errno != EEXIST) break;
+    }
+    // A file system without hard links (or a folder that is not there, which
+    // fails again here with the right error): the plain way.
+    return ::open(native.c_str(), flags, 0644);
 }
 
 bool WriteAll(int fd, const char* data, size_t size) {
@@ -147,7 +194,8 @@ bool File::Open(const std::string& dosPath, unsigned mode, FileError* error) {
     Close();
     Report(error, FileError::kNone);
     std::string native = NativePath(dosPath);
-    int fd = ::open(native.c_str(), OpenFlags(mode), 0644);
+    bool locked = false;
+    int fd = OpenDescriptor(native, mode, locked);
     if (fd < 0) {
         Report(error, ErrorOf(errno));
         return false;
@@ -158,7 +206,7 @@ bool File::Open(const std::string& dosPath, unsigned mode, FileError* error) {
         Report(error, FileError::kAccessDenied);
         return false;
     }
-    if (!TakeLock(fd, mode)) {
+    if (!locked && !TakeLock(fd, mode)) {
         ::close(fd);
         Report(error, FileError::kSharingViolation);
         return false;

@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
 
 namespace {
 
@@ -137,6 +139,38 @@ TEST(RemoveFile, MissingLockedAndFree) {
     EXPECT_TRUE(plat::RemoveFile("C:\\R.DAT", &error));
     EXPECT_EQ(error, FileError::kNone);
     EXPECT_FALSE(box.Exists("C:\\R.DAT"));
+}
+
+// A reader polling for a file must never get in between its creation and its
+// creator's lock: it would read nothing, and the creator would be refused.
+TEST(ShareModes, ANewFileIsHeldFromItsFirstMoment) {
+    testsupport::Sandbox box;
+    std::atomic<bool> done{false};
+    std::atomic<int> emptyReads{0};
+    std::thread reader([&] {
+        File file;
+        while (!done) {
+            if (!file.Open("C:\\N.DAT", plat::kFileRead | plat::kShareDenyWrite)) continue;
+            std::string line;
+            if (!file.ReadLine(line, 100)) ++emptyReads;
+            file.Close();
+        }
+    });
+    int refusedCreates = 0;
+    for (int i = 0; i < 3000; ++i) {
+        File creator;
+        if (!creator.Open("C:\\N.DAT", kWriteText)) {
+            ++refusedCreates;
+            continue;
+        }
+        creator.Write("x\n");
+        creator.Close();
+        while (!plat::RemoveFile("C:\\N.DAT")) std::this_thread::yield();
+    }
+    done = true;
+    reader.join();
+    EXPECT_EQ(refusedCreates, 0);
+    EXPECT_EQ(emptyReads, 0);
 }
 
 // The other side of each conflict is a separate process: the test binary
