@@ -4,6 +4,8 @@
 // so the test needs no pipes or process handles.
 #include "support/test_support.h"
 
+#include <gtest/gtest.h>
+
 #include <chrono>
 #include <filesystem>
 #include <sstream>
@@ -23,6 +25,13 @@ std::string& SelfPath() {
 void Mark(const std::string& dosPath) {
     plat::File marker;
     marker.Open(dosPath, plat::kFileWrite | plat::kFileCreate);
+}
+
+// A helper may still hold its marker for a moment after the test saw it.
+void Unmark(const std::string& dosPath) {
+    if (!Eventually([&] { return !plat::PathExists(dosPath) || plat::RemoveFile(dosPath); })) {
+        ADD_FAILURE() << "cannot remove the marker " << dosPath;
+    }
 }
 
 uint32_t VirtualMs(int realMs) { return static_cast<uint32_t>(realMs * plat::TimeScale()); }
@@ -61,9 +70,7 @@ std::string SelfDosPath() {
 }
 
 bool HoldFileInChild(const std::string& dosPath, unsigned mode) {
-    plat::RemoveFile(dosPath + ".held");
-    plat::RemoveFile(dosPath + ".refused");
-    plat::RemoveFile(dosPath + ".release");
+    for (const char* marker : {".held", ".refused", ".release"}) Unmark(dosPath + marker);
     std::string arguments = std::string(kHoldMode) + " " + std::to_string(mode) + " " + dosPath;
     if (!plat::ShellExecute(SelfDosPath(), arguments, "", plat::kSwHide)) return false;
     bool reported = Eventually([&] {
