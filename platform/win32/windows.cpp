@@ -117,6 +117,7 @@ private:
 };
 
 constexpr ULONGLONG kActivationWaitMs = 1000;
+constexpr DWORD kFocusSettleMs = 30;
 
 bool HasKeyboardFocus(HWND window) {
     if (::GetForegroundWindow() != window) return false;
@@ -167,6 +168,13 @@ void SetForegroundWindow(WindowHandle window) {
     // activation messages may wait on a thread that is not pumping.
     const ULONGLONG deadline = ::GetTickCount64() + kActivationWaitMs;
     while (!HasKeyboardFocus(handle) && ::IsWindow(handle) && ::GetTickCount64() < deadline) ::Sleep(1);
+    // Under Wine the window's thread then takes the X focus change, and with
+    // it resets the keyboard state to the X server's: modifiers of keys sent
+    // meanwhile would be dropped. A round trip through its queue lets it
+    // finish that first (bounded, should it not be pumping).
+    DWORD_PTR ignored = 0;
+    ::Sleep(kFocusSettleMs);
+    ::SendMessageTimeoutA(handle, WM_NULL, 0, 0, SMTO_NORMAL | SMTO_ABORTIFHUNG, kActivationWaitMs, &ignored);
 }
 
 void SetWindowTopmostOrder(WindowHandle window) {
