@@ -19,6 +19,25 @@ std::string WindowFile(const testsupport::Sandbox& box, plat::WindowHandle windo
     return text.str();
 }
 
+// What both halves share: exact class names, whole titles, gone once destroyed.
+TEST(Desktop, WindowsAreFoundByClassAndByTitle) {
+    testsupport::Sandbox box;
+    plat::WindowHandle geopak = plat::CreateTopLevelWindow("xmeas_res4500drawtask9012", "GEOPAK-WIN");
+    plat::WindowHandle other = plat::CreateTopLevelWindow("CMM-OTHER", "GEOPAK");
+    ASSERT_NE(geopak, plat::kNoWindow);
+    ASSERT_NE(other, plat::kNoWindow);
+    EXPECT_EQ(plat::FindWindowByClass("xmeas_res4500drawtask9012"), geopak);
+    EXPECT_EQ(plat::FindWindowByClass("CMM-OTHER"), other);
+    EXPECT_EQ(plat::FindWindowByClass("xmeas_res4500"), plat::kNoWindow) << "no prefix match";
+    EXPECT_EQ(plat::FindWindowByTitle("GEOPAK"), other);
+    EXPECT_EQ(plat::FindWindowByTitle("GEOPAK-WIN"), geopak);
+    EXPECT_EQ(plat::FindWindowByTitle("GEOPAK-W"), plat::kNoWindow) << "whole titles only";
+    plat::DestroyTopLevelWindow(other);
+    EXPECT_EQ(plat::FindWindowByTitle("GEOPAK"), plat::kNoWindow);
+    EXPECT_EQ(plat::FindWindowByClass("CMM-OTHER"), plat::kNoWindow);
+    plat::DestroyTopLevelWindow(geopak);
+}
+
 TEST(Desktop, WindowsAreFoundByExactClassOrTitleLowestFirst) {
     CMM_SKIP_ON_WIN32("FindWindowEx finds the topmost window first and compares titles without case");
     testsupport::Sandbox box;
