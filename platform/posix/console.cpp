@@ -1,10 +1,13 @@
 // Whether standard input is a terminal, for the tools' interactive prompts,
-// writes to a closed pipe as plain failures, and Ctrl-C (SIGINT) handed to
-// the tool's own handler.
+// writes to a closed pipe as plain failures, Ctrl-C (SIGINT) handed to the
+// tool's own handler, and the terminal switched to single keys for a while.
 #include "platform/platform.h"
 
 #include <atomic>
 #include <csignal>
+#include <cstdlib>
+#include <mutex>
+#include <termios.h>
 #include <unistd.h>
 
 namespace plat {
@@ -18,6 +21,13 @@ extern "C" void OnSigInt(int) {
     InterruptHandler handler = g_interrupt.load();
     if (handler != nullptr) handler();
 }
+
+// The terminal's settings from before ConsoleKeys(true), put back after.
+std::mutex g_keysLock;
+bool g_keysOn = false;
+termios g_savedTerminal{};
+
+void RestoreTerminalAtExit() { ConsoleKeys(false); }
 
 }  // namespace
 
@@ -34,6 +44,43 @@ void OnInterrupt(void (*handler)()) {
     action.sa_flags = SA_RESTART;
     action.sa_handler = handler != nullptr ? OnSigInt : SIG_DFL;
     ::sigaction(SIGINT, &action, nullptr);
+}
+
+void ConsoleKeys(bool on) {
+    std::lock_guard<std::mutex> guard(g_keysLock);
+    if (on == g_keysOn) return;
+    if (!on) {
+        ::tcsetattr(STDIN_FILENO, TCSANOW, &g_savedTerminal);
+        g_keysOn = false;
+        return;
+    }
+    if (::isatty(STDIN_FILENO) != 1 || ::tcgetattr(STDIN_FILENO, &g_savedTerminal) != 0) return;
+    termios keys = g_savedTerminal;
+    keys.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO));
+    keys.c_cc[VMIN] = 0;  // a read returns at once, with what was typed
+    keys.c_cc[VTIME] = 0;
+    if (::tcsetattr(STDIN_FILENO, TCSANOW, &keys) != 0) return;
+    g_keysOn = true;
+    // A tool that ends while the keys are on must not leave the shell without echo.
+    static std::once_flag atExit;
+    std::call_once(atExit, [] { std::atexit(RestoreTerminalAtExit); });
+}
+
+bool TakeConsoleEscape() {
+    std::lock_guard<std::mutex> guard(g_keysLock);
+    if (!g_keysOn) return false;
+    bool escape = false;
+    char typed[64];
+    ssize_t n;
+    while ((n = ::read(STDIN_FILENO, typed, sizeof typed)) > 0) {
+        for (ssize_t i = 0; i < n; ++i) {
+            if (typed[i] != '\x1b') continue;
+            // Arrow and function keys arrive as Escape with "[" or "O" behind it, all at once.
+            const bool sequence = i + 1 < n && (typed[i + 1] == '[' || typed[i + 1] == 'O');
+            escape = escape || !sequence;
+        }
+    }
+    return escape;
 }
 
 }  // namespace plat

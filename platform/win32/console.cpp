@@ -1,5 +1,6 @@
 // Whether standard input is a console, for the tools' interactive prompts,
-// and Ctrl-C / Ctrl-Break at the console handed to the tool's own handler.
+// Ctrl-C / Ctrl-Break at the console handed to the tool's own handler, and
+// Escape taken from the console's key events.
 #include "win32_internal.h"
 
 #include <io.h>
@@ -23,6 +24,8 @@ BOOL WINAPI OnConsoleControl(DWORD event) {
     return TRUE;
 }
 
+std::atomic<bool> g_keysOn{false};
+
 }  // namespace
 
 bool StandardInputIsTerminal() { return _isatty(_fileno(stdin)) != 0; }
@@ -38,6 +41,28 @@ void OnInterrupt(void (*handler)()) {
     // A program started in a new process group (as shells and our own
     // ChildProcess start them) begins with Ctrl-C ignored; it is our Cancel.
     ::SetConsoleCtrlHandler(nullptr, FALSE);
+}
+
+// A console hands over key events as they come: there is nothing to switch,
+// only whether they are ours to take.
+void ConsoleKeys(bool on) { g_keysOn = on; }
+
+bool TakeConsoleEscape() {
+    HANDLE input = ::GetStdHandle(STD_INPUT_HANDLE);
+    DWORD mode = 0;
+    if (!g_keysOn || !::GetConsoleMode(input, &mode)) return false;
+    bool escape = false;
+    DWORD pending = 0;
+    while (::GetNumberOfConsoleInputEvents(input, &pending) && pending > 0) {
+        INPUT_RECORD events[16];
+        DWORD read = 0;
+        if (!::ReadConsoleInputA(input, events, 16, &read) || read == 0) break;
+        for (DWORD i = 0; i < read; ++i) {
+            const KEY_EVENT_RECORD& key = events[i].Event.KeyEvent;
+            if (events[i].EventType == KEY_EVENT && key.bKeyDown && key.wVirtualKeyCode == VK_ESCAPE) escape = true;
+        }
+    }
+    return escape;
 }
 
 }  // namespace plat

@@ -16,7 +16,6 @@ namespace {
 
 const char* const kCosmos = "Mitutoyo - COSMOS1.3";
 const char* const kGeopak = "Mitutoyo - GEOPAK3v5.3";
-const char* const kScript = "/usr/bin/script";  // util-linux: runs a command on a pseudo terminal
 const char* const kStore = "C:\\settings.reg";
 
 struct HostRun {
@@ -41,9 +40,8 @@ protected:
         args.insert(args.end(), extra.begin(), extra.end());
         if (typed.empty()) return Host(args);
         args.insert(args.end(), {"--plugin", testsupport::ProgramPath("Mitutoyo.cmm")});
-        std::string command = "'" + program + "'";
-        for (const std::string& arg : args) command += " '" + arg + "'";
-        return Run(kScript, {"-qec", command, "/dev/null"}, typed);
+        const testsupport::Command onTerminal = testsupport::OnPseudoTerminal(program, args);
+        return Run(onTerminal.program, onTerminal.args, typed);
     }
     // cmmhost with these arguments and the plug-in beside it; input on a pipe.
     HostRun Host(std::vector<std::string> args, const std::string& input = "") {
@@ -110,7 +108,7 @@ TEST_F(CmmhostConfigure, GeopakSetAppliesValuesAsTypedWithoutTouchingDebug) {
 
 TEST_F(CmmhostConfigure, InteractiveFormEditsByNumberAndCancelOrEndOfInputWritesNothing) {
     CMM_SKIP_ON_WIN32("the form needs a pseudo terminal, which util-linux script gives only on posix");
-    if (!std::filesystem::exists(kScript)) GTEST_SKIP() << "no pseudo-terminal helper";
+    if (testsupport::OnPseudoTerminal("", {}).program.empty()) GTEST_SKIP() << "no pseudo-terminal helper";
     // 3: the folder edit, 1: the first check box; 99 is no field.
     const HostRun edited = Configure(kCosmos, {}, "3\nE:\\NEW\n1\nno\n99\nok\n");
     ASSERT_EQ(edited.exitCode, 0) << edited.output;

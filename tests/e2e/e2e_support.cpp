@@ -18,6 +18,9 @@ HostResult Parse(bool finished, int exitCode, const std::string& out, const std:
     HostResult r{finished, exitCode, out, err, {}};
     std::istringstream in(out);
     for (std::string line; std::getline(in, line);) {
+        // On a terminal the status line (standard error) may stand before an object.
+        const size_t object = line.find('{');
+        if (object != std::string::npos) line.erase(0, object);
         json j = json::parse(line, nullptr, false);
         if (!j.is_discarded() && j.is_object()) r.lines.push_back(j);
     }
@@ -105,12 +108,13 @@ std::string SimWorld::WriteScript(const std::string& script) {
 }
 
 std::unique_ptr<plat::ChildProcess> SimWorld::Start(const std::string& protocol, const std::string& script,
-                                                    const std::string& answers) {
+                                                    const std::string& answers, const std::string& typed) {
     auto run = std::make_unique<plat::ChildProcess>();
-    std::vector<std::string> args = {"run", protocol, "--store", m_sandbox.Root() + "/store.reg",
-                                     "--plugin", Bin("Mitutoyo.cmm"), "--answers", answers,
-                                     "--timeout", "20", WriteScript(script)};
-    if (!run->Start(Bin("cmmhost"), args)) return nullptr;
+    testsupport::Command host{Bin("cmmhost"),
+                              {"run", protocol, "--store", m_sandbox.Root() + "/store.reg", "--plugin",
+                               Bin("Mitutoyo.cmm"), "--answers", answers, "--timeout", "20", WriteScript(script)}};
+    if (!typed.empty()) host = testsupport::OnPseudoTerminal(host.program, host.args);
+    if (host.program.empty() || !run->Start(host.program, host.args, typed)) return nullptr;
     return run;
 }
 

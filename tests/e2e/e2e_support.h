@@ -54,9 +54,10 @@ public:
     json Status();
     // cmmhost run with the script; answers is the --answers policy.
     HostResult Run(const std::string& protocol, const std::string& script, const std::string& answers = "no");
-    // The same, started in the background.
+    // The same, started in the background. With typed, on a pseudo terminal
+    // that types it (posix; nullptr where there is none).
     std::unique_ptr<plat::ChildProcess> Start(const std::string& protocol, const std::string& script,
-                                              const std::string& answers = "no");
+                                              const std::string& answers = "no", const std::string& typed = "");
     static HostResult Finish(plat::ChildProcess& run);
 
 private:

@@ -90,27 +90,57 @@ TEST(GeopakEndToEnd, ConnectMoveHeadRecordingDisconnect) {
     ExpectEachPointOnce(world, r, 0);
 }
 
+namespace {
+
+// Script of the cancel tests: the first move is cancelled, the second runs
+// after the macro's restart.
+const char* const kCancelledMoveScript =
+    "connect\n"        // 1 (delayed answer too)
+    "move 10 20 30\n"  // 2: cancelled
+    "move 11 21 31\n"  // 3: runs after the restart
+    "disconnect\n";
+
+void ExpectFirstMoveCancelled(SimWorld& world, const HostResult& r) {
+    ASSERT_EQ(r.exitCode, 0) << r.Describe();
+    EXPECT_EQ(r.Result(2), 1);  // MoveTo absorbs the cancellation
+    std::vector<json> positions = r.Positions();
+    ASSERT_EQ(positions.size(), 1u) << "only the second move reports" << r.Describe();
+    EXPECT_LT(Distance(positions[0]["position"], 11, 21, 31), 0.05);
+    // GEOPAK-WIN takes the disconnect's keys a moment after cmmhost has ended.
+    json status;
+    testsupport::Eventually([&] { return (status = world.Status())["counts"].value("cosmos.cancel", 0u) >= 2; });
+    EXPECT_EQ(status["counts"].value("cosmos.restart", 0u), 1u) << status.dump() << "\n" << r.Describe();
+    EXPECT_EQ(status["counts"].value("cosmos.cancel", 0u), 2u) << "the cancel, then the disconnect";
+}
+
+}  // namespace
+
 TEST(CosmosEndToEnd, CtrlCCancelsTheCommandAndTheMacroIsRestarted) {
     SimWorld world({"--answer-delay", "3000"});
     ASSERT_TRUE(world.Installed()) << world.InstallOutput();
-    auto run = world.Start(kCosmos,
-                           "connect\n"            // 1 (delayed answer too)
-                           "move 10 20 30\n"      // 2: cancelled with Ctrl-C
-                           "move 11 21 31\n"      // 3: runs after the restart
-                           "disconnect\n");
+    auto run = world.Start(kCosmos, kCancelledMoveScript);
     ASSERT_TRUE(run);
     // Cancel once the command dialog of the move shows on the status line.
     bool shown = testsupport::Eventually([&] { return run->Errors().find("In Progress 9") != std::string::npos; },
                                          15000);
     ASSERT_TRUE(shown) << run->Errors();
     run->Interrupt();
-    HostResult r = SimWorld::Finish(*run);
-    ASSERT_EQ(r.exitCode, 0) << r.Describe();
-    EXPECT_EQ(r.Result(2), 1);  // MoveTo absorbs the cancellation
-    std::vector<json> positions = r.Positions();
-    ASSERT_EQ(positions.size(), 1u) << "only the second move reports" << r.Describe();
-    EXPECT_LT(Distance(positions[0]["position"], 11, 21, 31), 0.05);
-    json status = world.Status();
-    EXPECT_EQ(status["counts"].value("cosmos.restart", 0u), 1u) << status.dump() << "\n" << r.Describe();
-    EXPECT_EQ(status["counts"].value("cosmos.cancel", 0u), 2u) << "the Ctrl-C, then the disconnect";
+    ExpectFirstMoveCancelled(world, SimWorld::Finish(*run));
+}
+
+TEST(CosmosEndToEnd, EscapeAtTheTerminalCancelsTheCommandToo) {
+    CMM_SKIP_ON_WIN32("typing at cmmhost's terminal needs a pseudo terminal, which util-linux script gives on posix");
+    if (testsupport::OnPseudoTerminal("", {}).program.empty()) GTEST_SKIP() << "no pseudo-terminal helper";
+    SimWorld world({"--answer-delay", "3000"});
+    ASSERT_TRUE(world.Installed()) << world.InstallOutput();
+    // Typed at once, the Escape waits in the terminal until the first command
+    // dialog takes keys; output and errors both come through the terminal.
+    auto run = world.Start(kCosmos, kCancelledMoveScript, "no", "\x1b");
+    ASSERT_TRUE(run);
+    const HostResult r = SimWorld::Finish(*run);
+    const size_t cancelled = r.out.find("(Esc or Ctrl-C: Cancel)  [cancelled]");
+    EXPECT_NE(cancelled, std::string::npos) << r.Describe();
+    EXPECT_EQ(r.out.find("[cancelled]", r.out.find("\"line\":2")), std::string::npos)
+        << "the second move's dialog just closes";
+    ExpectFirstMoveCancelled(world, r);
 }

@@ -116,6 +116,14 @@ bool RunsOnWin32();
 // A program or module built beside the tests ("cmmhost", "Mitutoyo.cmm"), as
 // a native path; win32 adds ".exe" to a name without an extension.
 std::string ProgramPath(const std::string& name);
+// A command running program on a pseudo terminal (util-linux script; posix
+// only), so what is typed on its standard input reaches program as keys at a
+// terminal. An empty program where there is no such helper.
+struct Command {
+    std::string program;
+    std::vector<std::string> args;
+};
+Command OnPseudoTerminal(const std::string& program, const std::vector<std::string>& args);
 #define CMM_SKIP_ON_WIN32(why) \
     if (::testsupport::RunsOnWin32()) GTEST_SKIP() << "posix only: " << (why)
 

@@ -1,8 +1,9 @@
 // The modeless "command in progress" dialog on the terminal: a live status
-// line on standard error (title and counter), and Ctrl-C as its Cancel.
-// The interrupt handler (a signal handler, or a console thread on Windows)
-// only raises a flag; Idle, which the plug-in's message pump calls on the
-// host's thread, posts IDCANCEL to the dialog from there.
+// line on standard error (title and counter), and Escape or Ctrl-C as its
+// Cancel. The interrupt handler (a signal handler, or a console thread on
+// Windows) only raises a flag; Idle, which the plug-in's message pump calls
+// on the host's thread, looks for a typed Escape and posts IDCANCEL to the
+// dialog from there.
 #include "host_signal.h"
 #include "terminal_ui.h"
 
@@ -25,11 +26,13 @@ struct StatusLine {
     std::string title;
     std::string counter;
     bool visible = false;
+    bool cancelled = false;  // by Escape or Ctrl-C here; a dialog also hides when it closes
 };
 StatusLine g_status;  // guarded by TerminalUI::m_lock
 
 void Draw(const StatusLine& s) {
-    std::fprintf(stderr, "\r[%s] %s  (Ctrl-C: Cancel)", Trimmed(s.title).c_str(), s.counter.c_str());
+    std::fprintf(stderr, "\r[%s] %s  (Esc or Ctrl-C: Cancel)%s", Trimmed(s.title).c_str(), s.counter.c_str(),
+                 s.cancelled ? "  [cancelled]" : "");
     std::fflush(stderr);
 }
 
@@ -39,16 +42,23 @@ void InstallCtrlCHandler() { plat::OnInterrupt(OnCtrlC); }
 bool CtrlCPending() { return g_ctrlC.load() != 0; }
 bool TakeCtrlC() { return g_ctrlC.exchange(0) != 0; }
 
+void TerminalUI::WantConsoleKeys(bool wanted) {
+    std::lock_guard<std::mutex> guard(InputLock());
+    m_consoleKeys = wanted;
+    plat::ConsoleKeys(wanted);
+}
+
 void TerminalUI::ModelessShown(plat::DialogHandle dialog, const plat::DialogTemplate& tmpl, bool visible) {
+    WantConsoleKeys(visible);
     std::lock_guard<std::mutex> guard(m_lock);
     if (m_modeless != dialog) {
         // The previous dialog closes only at a later pump: end its line here.
         if (g_status.visible) std::fputs("\n", stderr);
-        g_status = StatusLine{tmpl.caption, "", false};
+        g_status = StatusLine{tmpl.caption, "", false, false};
     }
     m_modeless = dialog;
     if (visible && !g_status.visible) Draw(g_status);
-    if (!visible && g_status.visible) std::fputs("  [cancelled]\n", stderr);
+    if (!visible && g_status.visible) std::fputs("\n", stderr);
     g_status.visible = visible;
 }
 
@@ -63,6 +73,7 @@ void TerminalUI::ModelessText(plat::DialogHandle dialog, int controlId, const st
 void TerminalUI::ModelessDestroyed(plat::DialogHandle dialog) {
     std::lock_guard<std::mutex> guard(m_lock);
     if (dialog != m_modeless) return;
+    WantConsoleKeys(false);
     if (g_status.visible) std::fputs("\n", stderr);
     m_modeless = 0;
     g_status = StatusLine{};
@@ -74,6 +85,21 @@ void TerminalUI::Idle() {
         std::lock_guard<std::mutex> guard(m_lock);
         if (m_modeless != 0 && g_status.visible) target = m_modeless;
     }
+    if (target == 0) return;
+    // A box asking on another thread has the terminal: the Escape waits.
+    bool escape = false;
+    {
+        std::unique_lock<std::mutex> input(InputLock(), std::try_to_lock);
+        escape = input.owns_lock() && m_consoleKeys && plat::TakeConsoleEscape();
+    }
     // Only a visible dialog takes the Ctrl-C; otherwise the script sees it.
-    if (target != 0 && TakeCtrlC()) plat::PostDialogCommand(target, plat::kIdCancel);
+    if (!TakeCtrlC() && !escape) return;
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        if (m_modeless == target) {
+            g_status.cancelled = true;
+            if (g_status.visible) Draw(g_status);
+        }
+    }
+    plat::PostDialogCommand(target, plat::kIdCancel);
 }

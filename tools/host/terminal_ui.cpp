@@ -63,13 +63,12 @@ const char* AnswerName(int answer) {
     }
 }
 
-// Standard input is shared by every box, whichever thread shows it.
-std::mutex& InputLock() {
+}  // namespace
+
+std::mutex& TerminalUI::InputLock() {
     static std::mutex lock;
     return lock;
 }
-
-}  // namespace
 
 TerminalUI::TerminalUI(std::string policy) : m_policy(std::move(policy)) {
     if (m_policy.find(',') != std::string::npos) {
@@ -87,6 +86,8 @@ bool TerminalUI::Interactive() const { return m_policy == "ask"; }
 int TerminalUI::MessageBox(const std::string& text, unsigned style) {
     const Buttons buttons = ButtonsOf(style);
     std::lock_guard<std::mutex> guard(InputLock());
+    // A box asked while the status line takes single keys is answered in lines.
+    if (m_consoleKeys) plat::ConsoleKeys(false);
     std::printf("\n[message] %s\n[buttons] %s\n", text.c_str(), ButtonText(buttons));
 
     std::string word;
@@ -110,5 +111,6 @@ int TerminalUI::MessageBox(const std::string& text, unsigned style) {
     if (answer == 0) answer = GiveUp(buttons);
     std::printf("[answer] %s\n", AnswerName(answer));
     std::fflush(stdout);
+    if (m_consoleKeys) plat::ConsoleKeys(true);
     return answer;
 }

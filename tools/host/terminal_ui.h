@@ -29,9 +29,15 @@ public:
     bool Interactive() const;
 
 private:
+    // Standard input is shared by every box, whichever thread shows it, and
+    // by the status line's Escape.
+    static std::mutex& InputLock();
+    void WantConsoleKeys(bool wanted);  // terminal_modeless.cpp
+
     std::string m_policy;
     std::vector<std::string> m_scripted;
     std::map<int, std::string> m_formOverrides;
     std::mutex m_lock;
     plat::DialogHandle m_modeless = 0;
+    bool m_consoleKeys = false;  // the status line takes single keys; guarded by InputLock
 };

@@ -376,6 +376,15 @@ bool StandardInputIsTerminal();
 // for a process started in a new process group, where it begins switched off.
 void OnInterrupt(void (*handler)());
 
+// Single keys from the console, for a tool's live status line (its stand-in
+// for a modeless dialog). While on, the terminal hands over each key as it is
+// typed, without echo (a Windows console does so anyway); Ctrl-C still
+// interrupts. TakeConsoleEscape drains what was typed and is true when a lone
+// Escape was among it (the sequence of an arrow or function key is not one).
+// Where standard input is not a terminal nothing changes and nothing is taken.
+void ConsoleKeys(bool on);
+bool TakeConsoleEscape();
+
 // Makes a write to a closed pipe (a tool's output piped into `head`) fail
 // like any other write instead of ending the process, so a tool still runs
 // its clean-up. Nothing to do where pipes raise no signal.

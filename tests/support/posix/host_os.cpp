@@ -3,10 +3,21 @@
 // themselves when no host UI is installed.
 #include "support/test_support.h"
 
+#include <filesystem>
+
 namespace testsupport {
 
 bool RunsOnWin32() { return false; }
 
 std::string ProgramPath(const std::string& name) { return std::string(CMM_BIN_DIR) + "/" + name; }
+
+Command OnPseudoTerminal(const std::string& program, const std::vector<std::string>& args) {
+    const char* const script = "/usr/bin/script";
+    if (!std::filesystem::exists(script)) return {};
+    std::string line = "'" + program + "'";
+    for (const std::string& arg : args) line += " '" + arg + "'";
+    // -e: its exit code is the program's; /dev/null: no typescript file.
+    return {script, {"-qec", line, "/dev/null"}};
+}
 
 }  // namespace testsupport

@@ -14,4 +14,6 @@ std::string ProgramPath(const std::string& name) {
     return folder + "\\" + name + (name.find('.') == std::string::npos ? ".exe" : "");
 }
 
+Command OnPseudoTerminal(const std::string&, const std::vector<std::string>&) { return {}; }
+
 }  // namespace testsupport
