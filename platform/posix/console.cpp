@@ -7,6 +7,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <mutex>
+#include <pthread.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -29,6 +30,22 @@ termios g_savedTerminal{};
 
 void RestoreTerminalAtExit() { ConsoleKeys(false); }
 
+// A tool run in the background must not touch the terminal: reading would
+// stop it (SIGTTIN) until brought to the front.
+bool InForeground() { return ::tcgetpgrp(STDIN_FILENO) == ::getpgrp(); }
+
+// Changing the terminal from the background would stop the tool as well
+// (SIGTTOU); with the signal blocked the change just happens.
+bool SetTerminal(const termios& settings) {
+    sigset_t ttou, before;
+    sigemptyset(&ttou);
+    sigaddset(&ttou, SIGTTOU);
+    ::pthread_sigmask(SIG_BLOCK, &ttou, &before);
+    const bool set = ::tcsetattr(STDIN_FILENO, TCSANOW, &settings) == 0;
+    ::pthread_sigmask(SIG_SETMASK, &before, nullptr);
+    return set;
+}
+
 }  // namespace
 
 bool StandardInputIsTerminal() { return ::isatty(STDIN_FILENO) == 1; }
@@ -50,16 +67,16 @@ void ConsoleKeys(bool on) {
     std::lock_guard<std::mutex> guard(g_keysLock);
     if (on == g_keysOn) return;
     if (!on) {
-        ::tcsetattr(STDIN_FILENO, TCSANOW, &g_savedTerminal);
+        SetTerminal(g_savedTerminal);
         g_keysOn = false;
         return;
     }
-    if (::isatty(STDIN_FILENO) != 1 || ::tcgetattr(STDIN_FILENO, &g_savedTerminal) != 0) return;
+    if (::isatty(STDIN_FILENO) != 1 || !InForeground() || ::tcgetattr(STDIN_FILENO, &g_savedTerminal) != 0) return;
     termios keys = g_savedTerminal;
     keys.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO));
     keys.c_cc[VMIN] = 0;  // a read returns at once, with what was typed
     keys.c_cc[VTIME] = 0;
-    if (::tcsetattr(STDIN_FILENO, TCSANOW, &keys) != 0) return;
+    if (!SetTerminal(keys)) return;
     g_keysOn = true;
     // A tool that ends while the keys are on must not leave the shell without echo.
     static std::once_flag atExit;
@@ -68,7 +85,7 @@ void ConsoleKeys(bool on) {
 
 bool TakeConsoleEscape() {
     std::lock_guard<std::mutex> guard(g_keysLock);
-    if (!g_keysOn) return false;
+    if (!g_keysOn || !InForeground()) return false;
     bool escape = false;
     char typed[64];
     ssize_t n;

@@ -108,11 +108,17 @@ std::string SimWorld::WriteScript(const std::string& script) {
 }
 
 std::unique_ptr<plat::ChildProcess> SimWorld::Start(const std::string& protocol, const std::string& script,
-                                                    const std::string& answers, const std::string& typed) {
+                                                    const std::string& answers, const std::string& typed,
+                                                    bool backgroundJob) {
     auto run = std::make_unique<plat::ChildProcess>();
     testsupport::Command host{Bin("cmmhost"),
                               {"run", protocol, "--store", m_sandbox.Root() + "/store.reg", "--plugin",
                                Bin("Mitutoyo.cmm"), "--answers", answers, "--timeout", "20", WriteScript(script)}};
+    if (backgroundJob) {
+        // sh -m: job control, so the job gets a process group of its own.
+        host.args.insert(host.args.begin(), {"-mc", "\"$0\" \"$@\" & wait $!", host.program});
+        host.program = "/bin/sh";
+    }
     if (!typed.empty()) host = testsupport::OnPseudoTerminal(host.program, host.args);
     if (host.program.empty() || !run->Start(host.program, host.args, typed)) return nullptr;
     return run;

@@ -55,9 +55,12 @@ public:
     // cmmhost run with the script; answers is the --answers policy.
     HostResult Run(const std::string& protocol, const std::string& script, const std::string& answers = "no");
     // The same, started in the background. With typed, on a pseudo terminal
-    // that types it (posix; nullptr where there is none).
+    // that types it (posix; nullptr where there is none), and with
+    // backgroundJob as a shell's background job there (not the terminal's
+    // foreground process group).
     std::unique_ptr<plat::ChildProcess> Start(const std::string& protocol, const std::string& script,
-                                              const std::string& answers = "no", const std::string& typed = "");
+                                              const std::string& answers = "no", const std::string& typed = "",
+                                              bool backgroundJob = false);
     static HostResult Finish(plat::ChildProcess& run);
 
 private:

@@ -144,3 +144,18 @@ TEST(CosmosEndToEnd, EscapeAtTheTerminalCancelsTheCommandToo) {
         << "the second move's dialog just closes";
     ExpectFirstMoveCancelled(world, r);
 }
+
+TEST(CosmosEndToEnd, InTheBackgroundTheTerminalIsLeftAlone) {
+    CMM_SKIP_ON_WIN32("background jobs on a terminal are a posix matter");
+    if (testsupport::OnPseudoTerminal("", {}).program.empty()) GTEST_SKIP() << "no pseudo-terminal helper";
+    SimWorld world;
+    ASSERT_TRUE(world.Installed()) << world.InstallOutput();
+    // Touching the terminal from the background would stop cmmhost for good;
+    // the Escape is not cmmhost's to take.
+    auto run = world.Start(kCosmos, kCancelledMoveScript, "no", "\x1b", true);
+    ASSERT_TRUE(run);
+    const HostResult r = SimWorld::Finish(*run);
+    ASSERT_TRUE(r.finished) << r.Describe();
+    EXPECT_EQ(r.exitCode, 0) << r.Describe();
+    EXPECT_EQ(r.Positions().size(), 2u) << "nothing was cancelled" << r.Describe();
+}
