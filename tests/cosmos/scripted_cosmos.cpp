@@ -4,11 +4,8 @@
 #include "cosmos_fixture.h"
 
 #include <chrono>
-#include <filesystem>
 #include <fstream>
 #include <sstream>
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -28,21 +25,11 @@ bool EndsWith(const std::string& text, const std::string& end) {
     return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
 
-// Written beside under a name no other writer uses, then renamed into place.
-// On Windows the rename is refused while a reader holds the old file open
-// without delete sharing, so it is tried again for a while.
+// Text with CR LF line ends, as the host's macro writes it.
 void WriteAtomically(const std::string& dosPath, const std::string& text) {
-    static std::atomic<unsigned> writes{0};
-    const std::string native = plat::NativePath(dosPath);
-    const std::string part = native + "." + std::to_string(writes++) + ".part";
-    {
-        std::ofstream out(part, std::ios::binary | std::ios::trunc);
-        for (char c : text) out << (c == '\n' ? "\r\n" : std::string(1, c));
-    }
-    std::error_code error;
-    if (testsupport::Eventually([&] { return fs::rename(part, native, error), !error; }, 2000)) return;
-    ADD_FAILURE() << "cannot put " << dosPath << " in place: " << error.message();
-    fs::remove(part, error);
+    std::string bytes;
+    for (char c : text) bytes += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    testsupport::PutInPlace(plat::NativePath(dosPath), bytes);
 }
 
 }  // namespace

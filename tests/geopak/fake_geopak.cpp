@@ -46,21 +46,6 @@ bool IsCompleteCommand(const std::string& text) {
     return text.size() >= 2 && text.compare(text.size() - 2, 2, "\r\n") == 0 && ParseCommandText(text);
 }
 
-// Written beside, then renamed into place, so the plug-in sees all of it or
-// nothing. Windows refuses the rename while the plug-in still holds an older
-// file of that name open, so it is tried again for a while.
-void PutInPlace(const std::string& name, const std::string& text) {
-    const std::string temporary = NativeData(name + ".TMP");
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out << text;
-    }
-    std::error_code error;
-    if (testsupport::Eventually([&] { return fs::rename(temporary, NativeData(name), error), !error; }, 2000)) return;
-    ADD_FAILURE() << "cannot put " << name << " in place: " << error.message();
-    fs::remove(temporary, error);
-}
-
 }  // namespace
 
 FakeGeopak::FakeGeopak(testsupport::Sandbox& sandbox)
@@ -87,7 +72,7 @@ std::vector<int> FakeGeopak::Codes() const {
 }
 
 void FakeGeopak::Step() {
-    if (Take("GEO_COMM.ASK")) PutInPlace("GEO_COMM.ANS", "OK");
+    if (Take("GEO_COMM.ASK")) testsupport::PutInPlace(NativeData("GEO_COMM.ANS"), "OK");
     if (auto text = Take("GEO_IN.DAT")) {
         std::optional<GeopakCommand> command = ParseCommandText(*text);
         if (!command) return;
@@ -128,7 +113,7 @@ void FakeGeopak::Answer() {
     });
     if (text.empty()) return;
     if (m_answerDelay > 0) plat::Sleep(m_answerDelay);
-    PutInPlace("GEO_OUT.DAT", text);
+    testsupport::PutInPlace(NativeData("GEO_OUT.DAT"), text);
 }
 
 }  // namespace geopaktest

@@ -127,6 +127,16 @@ std::string Golden(const std::string& name) {
     return bytes.str();
 }
 
+void PutInPlace(const std::string& nativePath, const std::string& bytes) {
+    static std::atomic<unsigned> puts{0};
+    const std::string part = nativePath + "." + std::to_string(puts++) + ".part";
+    std::ofstream(part, std::ios::binary | std::ios::trunc) << bytes;
+    std::error_code error;
+    if (Eventually([&] { return fs::rename(part, nativePath, error), !error; }, 2000)) return;
+    ADD_FAILURE() << "cannot put " << nativePath << " in place: " << error.message();
+    fs::remove(part, error);
+}
+
 bool Eventually(const std::function<bool()>& cond, int realMs) {
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(realMs);
     for (;;) {

@@ -198,6 +198,12 @@ std::unique_ptr<ScreenUser::Screen> MakeScreen();
 
 // Reads a file from tests/golden.
 std::string Golden(const std::string& name);
+
+// A vendor-side answer put at nativePath at once: written beside under a
+// private name, then renamed into place, so the plug-in reads all of it or
+// nothing. Windows refuses the rename while the plug-in still holds an older
+// file of that name open, so it is tried again for a while.
+void PutInPlace(const std::string& nativePath, const std::string& bytes);
 // Polls cond every millisecond (real time) for at most realMs.
 bool Eventually(const std::function<bool()>& cond, int realMs = 5000);
 
