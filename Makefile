@@ -3,7 +3,7 @@
 PRESET ?= debug
 JOBS ?= 2
 
-.PHONY: all deps build test test-asan test-tsan demo bench fuzz windows test-windows screenshots clean
+.PHONY: all deps build test test-asan test-tsan stress demo bench fuzz windows test-windows screenshots clean
 
 all: build
 
@@ -16,6 +16,11 @@ build: deps
 
 test: build
 	ctest --preset $(PRESET) -j $(JOBS)
+
+# The suite N times (default 20) beside two busy processes: no test may flake.
+N ?= 20
+stress: build
+	PRESET=$(PRESET) ./tests/stress.sh $(N)
 
 test-asan:
 	$(MAKE) test PRESET=asan
