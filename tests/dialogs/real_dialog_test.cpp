@@ -1,14 +1,14 @@
-// Both configuration dialogs shown for real and worked by a user at the
-// screen: on win32 the window the platform builds from the resources, on
-// posix the dialog as the host UI is given it. Every control of the template
-// is there with its text, the edits show the current settings, and what the
-// user changes comes back on OK and not on Cancel.
+// Both configuration dialogs shown for real (win32 only: the window the
+// platform builds from the resources) and worked by a user at the screen.
+// Every control of the template is there with its text, the edits show the
+// current settings, and what the user changes comes back on OK and not on
+// Cancel.
 #include "cosmos/cosmos_protocol.h"
 #include "dialogs/resource.h"
 #include "dialogs/templates.h"
 #include "framework/plugin/module.h"
 #include "geopak/geopak_protocol.h"
-#include "support/test_support.h"
+#include "support/win32/screen_user.h"
 
 #include <gtest/gtest.h>
 

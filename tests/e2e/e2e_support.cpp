@@ -34,17 +34,10 @@ std::vector<json> HostResult::Of(const char* key) const {
     return out;
 }
 
-std::vector<json> HostResult::Positions() const {
+std::vector<json> HostResult::OfType(int type) const {
     std::vector<json> out;
     for (const json& j : lines)
-        if (j.value("type", 0) == 2) out.push_back(j);
-    return out;
-}
-
-std::vector<json> HostResult::Points() const {
-    std::vector<json> out;
-    for (const json& j : lines)
-        if (j.value("type", 0) == 1) out.push_back(j);
+        if (j.value("type", 0) == type) out.push_back(j);
     return out;
 }
 
@@ -85,20 +78,15 @@ void SimWorld::SetRemoteStartTimeout(uint32_t ms) {
 
 SimWorld::~SimWorld() { Sim({"shutdown"}); }
 
-int SimWorld::Sim(const std::vector<std::string>& args, std::string* output) {
-    plat::ChildProcess sim;
-    if (!sim.Start(Bin("cmmsim"), args)) return -1;
-    bool ended = sim.Wait(15000);
-    if (!ended) sim.Kill();
-    if (output) *output = sim.Output() + sim.Errors();
-    return ended ? sim.ExitCode() : -1;
+int SimWorld::Sim(const std::vector<std::string>& args, std::string* output, bool errorsToo) {
+    const testsupport::ProgramRun sim = testsupport::RunProgram({Bin("cmmsim"), args}, "", kRunLimitMs);
+    if (output) *output = sim.output + (errorsToo ? sim.errors : "");
+    return sim.finished ? sim.exitCode : -1;
 }
 
 json SimWorld::Status() {
     std::string out;
-    plat::ChildProcess sim;
-    if (!sim.Start(Bin("cmmsim"), {"status"}) || !sim.Wait(15000)) return json();
-    return json::parse(sim.Output(), nullptr, false);
+    return Sim({"status"}, &out, false) == 0 ? json::parse(out, nullptr, false) : json();
 }
 
 std::string SimWorld::WriteScript(const std::string& script) {
@@ -113,7 +101,7 @@ std::unique_ptr<plat::ChildProcess> SimWorld::Start(const std::string& protocol,
     auto run = std::make_unique<plat::ChildProcess>();
     testsupport::Command host{Bin("cmmhost"),
                               {"run", protocol, "--store", m_sandbox.Root() + "/store.reg", "--plugin",
-                               Bin("Mitutoyo.cmm"), "--answers", answers, "--timeout", "20", WriteScript(script)}};
+                               Bin("Mitutoyo.cmm"), "--answers", answers, "--timeout", std::to_string(kRunLimitMs / 1000 - 10), WriteScript(script)}};
     if (backgroundJob) {
         // sh -m: job control, so the job gets a process group of its own.
         host.args.insert(host.args.begin(), {"-mc", "\"$0\" \"$@\" & wait $!", host.program});

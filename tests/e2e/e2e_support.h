@@ -18,7 +18,10 @@ using nlohmann::json;
 
 inline const std::string kCosmos = "Mitutoyo - COSMOS1.3";
 inline const std::string kGeopak = "Mitutoyo - GEOPAK3v5.3";
-constexpr uint32_t kRunLimitMs = 25000;  // real ms a cmmhost run may take in a test
+// Real ms a cmmhost or cmmsim run may take in a test: generous, since GEOPAK
+// runs keep real time and the machine may be busy or under a sanitizer.
+// cmmhost's own watchdog ends a run 10 s earlier, with its output.
+constexpr uint32_t kRunLimitMs = 90000;
 // GEOPAK writes command files back to back (code 9, then at once code 11) and
 // looks for an answer once after 50 ms: on a fast clock a busy machine lets
 // the macro miss files, so GEOPAK runs keep real time.
@@ -31,8 +34,9 @@ struct HostResult {
     std::vector<json> lines;  // stdout, one object per line
 
     std::vector<json> Of(const char* key) const;  // the lines that have key
-    std::vector<json> Positions() const;          // type 2
-    std::vector<json> Points() const;             // type 1
+    std::vector<json> OfType(int type) const;
+    std::vector<json> Positions() const { return OfType(2); }
+    std::vector<json> Points() const { return OfType(1); }
     std::vector<std::string> Messages() const;    // message box texts
     int Result(int line) const;                   // result of the script line; -1 if none
     std::string Describe() const;                 // for failure messages
@@ -48,7 +52,8 @@ public:
     const std::string& InstallOutput() const { return m_installOutput; }
     testsupport::Sandbox& sandbox() { return m_sandbox; }
 
-    int Sim(const std::vector<std::string>& args, std::string* output = nullptr);
+    // cmmsim with args; output gets its standard output and, with errorsToo, its errors.
+    int Sim(const std::vector<std::string>& args, std::string* output = nullptr, bool errorsToo = true);
     // COSMOS's wait for the Remote Manager (virtual ms), written to the store.
     void SetRemoteStartTimeout(uint32_t ms);
     json Status();

@@ -36,6 +36,7 @@ TEST(RegFile, ValueKindsDefaultsAndRefusals) {
     EXPECT_EQ(WriteRegistryValue(nullptr, "DEBUG", 1), FALSE);
     // Rewriting changes the kind in place, keeping the value's position.
     EXPECT_EQ(WriteRegistryValue(&key, "cosmospath", 3), TRUE);
+    ASSERT_FALSE(key.Values().empty());
     EXPECT_TRUE(key.Values().front().second.isDword);
     EXPECT_EQ(key.Values().front().first, "CosmosPath");
     // Texts the line format cannot carry are refused, not mangled.
@@ -126,46 +127,26 @@ TEST(RegFile, SavesTheGoldenBytesAtomicallyAndReadsThemBack) {
     EXPECT_THROW(key.Save(sandbox.Root() + "/no/such/folder/x.reg"), RegFileError);
 }
 
-// cmmhost settings as a real process: the defaults each protocol stores, and
-// a malformed store left exactly as it was.
-std::string RunCmmhost(const std::vector<std::string>& args, int& exitCode) {
-    plat::ChildProcess child;
-    EXPECT_TRUE(child.Start(testsupport::ProgramPath("cmmhost"), args));
-    EXPECT_TRUE(child.Wait(20000)) << "cmmhost hung";
-    exitCode = child.ExitCode();
-    return child.Output() + child.Errors();
+// cmmhost settings as a real process: the defaults each protocol stores. (A
+// malformed store left as it was: the reader above, and cmmhost configure.)
+int RunCmmhost(const std::vector<std::string>& args) {
+    return testsupport::RunProgram({testsupport::ProgramPath("cmmhost"), args}).exitCode;
 }
 
 TEST(HostSettings, FreshProtocolsStoreExactlyTheirDefaults) {
     testsupport::Sandbox sandbox;
     const std::string store = sandbox.DriveC() + "/host.reg";
-    int exitCode = -1;
-    RunCmmhost({"settings", "write", "Mitutoyo - COSMOS1.3", "--store", store}, exitCode);
-    EXPECT_EQ(exitCode, 0);
+    EXPECT_EQ(RunCmmhost({"settings", "write", "Mitutoyo - COSMOS1.3", "--store", store}), 0);
     EXPECT_EQ(sandbox.ReadFile("C:\\host.reg"), testsupport::Golden("settings_cosmos_defaults.reg"));
 
     // GEOPAK never writes "DEBUG", and leaves one set by hand alone.
     sandbox.WriteFile("C:\\host.reg", "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\ZOR\\CMM Protocols\\"
                        "Mitutoyo - GEOPAK3v5.3]\r\n\"DEBUG\"=dword:00000001\r\n");
-    RunCmmhost({"settings", "write", "Mitutoyo - GEOPAK3v5.3", "--store", store}, exitCode);
-    EXPECT_EQ(exitCode, 0);
+    EXPECT_EQ(RunCmmhost({"settings", "write", "Mitutoyo - GEOPAK3v5.3", "--store", store}), 0);
     std::string expected = testsupport::Golden("settings_geopak_defaults.reg");
     const std::string marker = "GEOPAK3v5.3]\r\n";
     expected.insert(expected.find(marker) + marker.size(), "\"DEBUG\"=dword:00000001\r\n");
     EXPECT_EQ(sandbox.ReadFile("C:\\host.reg"), expected);
-}
-
-TEST(HostSettings, MalformedStoreIsReportedByLineAndNeverOverwritten) {
-    testsupport::Sandbox sandbox;
-    const std::string store = sandbox.DriveC() + "/broken.reg";
-    const std::string broken = "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\ZOR\\CMM Protocols\\"
-                               "Mitutoyo - COSMOS1.3]\r\n\"CosmosPath\"=\"D:\\\\C\\\\\"\r\n\"DEBUG\"=dword:zz\r\n";
-    sandbox.WriteFile("C:\\broken.reg", broken);
-    int exitCode = 0;
-    const std::string output = RunCmmhost({"settings", "write", "Mitutoyo - COSMOS1.3", "--store", store}, exitCode);
-    EXPECT_NE(exitCode, 0);
-    EXPECT_NE(output.find("broken.reg:5:"), std::string::npos) << output;
-    EXPECT_EQ(sandbox.ReadFile("C:\\broken.reg"), broken);
 }
 
 }  // namespace

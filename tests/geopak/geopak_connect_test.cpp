@@ -88,7 +88,7 @@ TEST_F(GeopakConnect, LaunchFailureManualStartAndUnwritableCommandFile) {
         protocol.m_exchangeDirectory = c.exchange;
         EXPECT_EQ(protocol.Connect(), c.result);
         EXPECT_EQ(protocol.IsConnected(), c.result);
-        EXPECT_EQ(Texts(), c.texts);
+        ASSERT_EQ(Texts(), c.texts);
         EXPECT_EQ(sandbox.ui().Messages().back().style, MB_OK | MB_SYSTEMMODAL);
         EXPECT_FALSE(sandbox.Exists(kAsk));
     }

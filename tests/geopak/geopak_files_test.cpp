@@ -38,7 +38,7 @@ TEST_F(GeopakFiles, UnopenableOrHeldFileIsReportedAndCallersGoOn) {
     EXPECT_EQ(sandbox.ReadFile("C:\\DATA\\GEO_IN.DAT"), "old");
     protocol.m_exchangeDirectory = "C:\\MISSING\\SUB";  // a prefix: no separator is added
     protocol.WriteCommandFile(GeopakCommand(9));
-    EXPECT_EQ(Texts(), (std::vector<std::string>{"Cannot Open C:\\DATA\\GEO_IN.DAT",
+    ASSERT_EQ(Texts(), (std::vector<std::string>{"Cannot Open C:\\DATA\\GEO_IN.DAT",
                                                  "Cannot Open C:\\MISSING\\SUBGEO_IN.DAT"}));
     EXPECT_EQ(sandbox.ui().Messages()[0].style, MB_OK | MB_ICONSTOP | MB_SYSTEMMODAL);
 }

@@ -1,12 +1,9 @@
-// DOS paths through the drive map, program launch, "C"-locale formatting and
-// the local date and time.
+// DOS paths through the drive map, program launch and the local date and
+// time. ("C"-locale formatting is checked through the toolbox's sprintf.)
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
 
-#include <clocale>
-#include <cstdarg>
-#include <cstdio>
 #include <optional>
 
 namespace {
@@ -51,33 +48,6 @@ TEST(Launch, RunsTheMappedProgramDetachedInItsFolder) {
                                    : std::vector<std::string>{"C:\\COSMOS\\VELMOR\\PART VOL.MDF"};
     EXPECT_EQ(ran->args, expected);
     EXPECT_FALSE(plat::ShellExecute("MISSING.EXE", "", "C:\\COSMOS\\EXE\\", plat::kSwShow));
-}
-
-std::string Format(const char* format, ...) {
-    va_list args;
-    va_start(args, format);
-    std::string text = plat::FormatC(format, args);
-    va_end(args);
-    return text;
-}
-
-TEST(Formatting, PointDecimalInAnyLocaleAndNoTruncation) {
-    const char* commaLocales[] = {"de_DE.UTF-8", "fr_FR.UTF-8", "de_DE", "C.UTF-8"};
-    std::string previous = std::setlocale(LC_ALL, nullptr);
-    bool comma = false;
-    for (const char* name : commaLocales) {
-        char probe[16];
-        if (std::setlocale(LC_ALL, name) != nullptr && std::snprintf(probe, sizeof probe, "%.1f", 0.5) > 0 &&
-            std::string(probe) != "0.5") {
-            comma = true;
-            break;
-        }
-    }
-    EXPECT_EQ(Format("%10.3f", 5.0), "     5.000");
-    std::setlocale(LC_ALL, previous.c_str());
-    if (!comma) std::printf("(no comma-decimal locale installed; formatted in the C locale only)\n");
-    std::string wide(1000, 'x');
-    EXPECT_EQ(Format("%s=%d", wide.c_str(), 7), wide + "=7");
 }
 
 TEST(Formatting, LocalDateTimeNeedsRoom) {

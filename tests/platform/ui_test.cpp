@@ -54,17 +54,6 @@ TEST(MessageBoxes, WithoutAUiTheSafeAnswer) {
     plat::SetHostUI(saved);
 }
 
-TEST(MessageBoxes, ScriptedAnswersInOrderThenDefaults) {
-    testsupport::Sandbox box;
-    box.ui().QueueAnswer(plat::kIdYes);
-    EXPECT_EQ(plat::MessageBox("first", plat::kMbYesNo), plat::kIdYes);
-    EXPECT_EQ(plat::MessageBox("second", plat::kMbYesNo), plat::kIdNo);
-    EXPECT_EQ(plat::MessageBox("third", plat::kMbOk), plat::kIdOk);
-    ASSERT_EQ(box.ui().MessageCount(), 3u);
-    EXPECT_EQ(box.ui().Messages()[1].text, "second");
-    EXPECT_EQ(box.ui().Messages()[1].style, unsigned(plat::kMbYesNo));
-}
-
 TEST(ModalDialogs, CurrentModuleFirstThenAnyRegistered) {
     testsupport::Sandbox box;
     Registered templates;
@@ -156,20 +145,6 @@ TEST(ModelessDialogs, SinkThatDestroysAndDeletesItself) {
     plat::PumpMessages();
     EXPECT_EQ(destroyed.load(), 1);
     EXPECT_EQ(plat::GetDialogTitle(handle), "");
-}
-
-TEST(ModelessDialogs, IdleRunsScriptedActionsOnThePumpingThread) {
-    testsupport::Sandbox box;
-    Registered templates;
-    RecordingSink sink;
-    plat::DialogHandle dialog = plat::CreateModelessDialog(103, &sink);
-    box.ui().OnNextIdle([dialog] { plat::PostDialogCommand(dialog, 2); });
-    plat::PumpMessages();  // runs the action; its message waits for the next pump
-    EXPECT_TRUE(sink.calls.empty());
-    plat::PumpMessages();
-    EXPECT_EQ(sink.calls, (std::vector<std::string>{"command 2"}));
-    plat::DestroyDialog(dialog);
-    EXPECT_EQ(plat::CreateModelessDialog(999, &sink), 0u);
 }
 
 }  // namespace

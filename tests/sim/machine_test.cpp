@@ -6,8 +6,6 @@
 #include "keys.h"
 #include "machine.h"
 
-#include "framework/toolbox.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -114,10 +112,17 @@ TEST(SimFaults, FlagsParseAndRejectBadValues) {
     }
 }
 
-std::vector<std::string> Typed(const std::string& keys) {
-    std::vector<std::string> lines;
-    for (const plat::KeyStroke& key : ParseKeyString(keys).keys) lines.push_back(plat::KeyStrokeText(key));
-    return lines;
+// The default macro sequences as the desktop logs them, one keystroke a line.
+using Strokes = std::vector<std::string>;
+const Strokes kCancel = {"%R", "I", "{TAB}", "{TAB}", "{TAB}", "{DOWN}", "{DOWN}", "{TAB}", "{TAB}", "{ENTER}"};
+const Strokes kRestart1 = {"%R", "{DOWN}", "{ENTER}"};
+const Strokes kRestart2 = {"1", "{ENTER}", "{ENTER}"};
+const Strokes kExit = {"%I", "{DOWN}", "{DOWN}", "{ENTER}"};
+
+Strokes Joined(std::initializer_list<Strokes> parts) {
+    Strokes all;
+    for (const Strokes& part : parts) all.insert(all.end(), part.begin(), part.end());
+    return all;
 }
 
 TEST(SimKeys, DefaultMacroSequencesAreToldApart) {
@@ -127,18 +132,15 @@ TEST(SimKeys, DefaultMacroSequencesAreToldApart) {
     ASSERT_TRUE(keys.Add(2, c.restartKeys1));
     ASSERT_TRUE(keys.Add(3, c.restartKeys2));
     ASSERT_TRUE(keys.Add(4, c.exitKeys));
-    EXPECT_EQ(keys.Feed(Typed(c.cancelKeys)), std::vector<int>{1});
-    EXPECT_EQ(keys.Feed(Typed("xy" + c.restartKeys1 + c.restartKeys2)), (std::vector<int>{2, 3}));
-    std::vector<std::string> exit = Typed(c.exitKeys);
-    EXPECT_TRUE(keys.Feed({exit.begin(), exit.begin() + 2}).empty());  // split across two takes
-    EXPECT_EQ(keys.Feed({exit.begin() + 2, exit.end()}), std::vector<int>{4});
-    EXPECT_TRUE(keys.Feed(Typed("{DOWN}{ENTER}1{ENTER}")).empty());
+    EXPECT_EQ(keys.Feed(kCancel), std::vector<int>{1});
+    EXPECT_EQ(keys.Feed(Joined({{"x", "y"}, kRestart1, kRestart2})), (std::vector<int>{2, 3}));
+    EXPECT_TRUE(keys.Feed({kExit.begin(), kExit.begin() + 2}).empty());  // split across two takes
+    EXPECT_EQ(keys.Feed({kExit.begin() + 2, kExit.end()}), std::vector<int>{4});
+    EXPECT_TRUE(keys.Feed({"{DOWN}", "{ENTER}", "1", "{ENTER}"}).empty());
 
     // GEOPAK 3's recording end arrives as single virtual keys.
     ASSERT_TRUE(keys.Add(7, "{F8}{ESC}2{ENTER}"));
-    std::vector<std::string> sent;
-    for (uint16_t vk : {0x77, 0x1B, 0x32, 0x0D}) sent.push_back(plat::KeyStrokeText(plat::KeyStroke{vk}));
-    EXPECT_EQ(keys.Feed(sent), std::vector<int>{7});
+    EXPECT_EQ(keys.Feed({"{F8}", "{ESC}", "2", "{ENTER}"}), std::vector<int>{7});
     EXPECT_FALSE(keys.Add(8, "{NOSUCHKEY"));
 }
 

@@ -1,6 +1,7 @@
-// The recording program that stands in for vendor programs the plug-in starts:
-// copied into the sandbox under the vendor program's name, and what it wrote
-// when it ran read back.
+// Programs in tests: the recording program that stands in for vendor
+// programs the plug-in starts (copied into the sandbox under the vendor
+// program's name, and what it wrote when it ran read back), and programs run
+// to their end.
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -28,6 +29,22 @@ std::optional<LaunchRecord> ReadLaunchRecord(const std::string& dosFolder) {
     if (!in || !std::getline(in, record.folder)) return std::nullopt;
     for (std::string line; std::getline(in, line);) record.args.push_back(line);
     return record;
+}
+
+ProgramRun RunProgram(const Command& command, const std::string& input, uint32_t realMs) {
+    plat::ChildProcess child;
+    ProgramRun run;
+    if (!child.Start(command.program, command.args, input)) {
+        ADD_FAILURE() << "cannot start " << command.program;
+        return run;
+    }
+    run.finished = child.Wait(realMs);
+    if (!run.finished) {
+        child.Kill();
+        ADD_FAILURE() << command.program << " did not end within " << realMs << " ms";
+    }
+    run = {run.finished, child.ExitCode(), child.Output(), child.Errors()};
+    return run;
 }
 
 bool SamePath(const std::string& nativeA, const std::string& nativeB) {

@@ -1,7 +1,6 @@
 // What every test uses: a sandbox (temporary drive C:, virtual desktop, time
 // scale), a scripted host UI (queued answers, recorded message boxes and
-// dialogs), and file helpers. The test main installs a watchdog that fails a
-// hanging test within seconds instead of at CI's limit.
+// dialogs), and file helpers.
 #pragma once
 
 #include "platform/platform.h"
@@ -18,10 +17,6 @@
 #include <vector>
 
 namespace testsupport {
-
-// Real seconds one test may take before the watchdog aborts the process
-// (environment CMM_TEST_WATCHDOG overrides it).
-constexpr int kDefaultWatchdogSeconds = 30;
 
 struct ShownMessage {
     std::string text;
@@ -124,6 +119,14 @@ struct Command {
     std::vector<std::string> args;
 };
 Command OnPseudoTerminal(const std::string& program, const std::vector<std::string>& args);
+// A program run to its end with input on its standard input; one that has
+// not ended within realMs is killed (finished false, a gtest failure).
+struct ProgramRun {
+    bool finished = false;
+    int exitCode = -1;
+    std::string output, errors;
+};
+ProgramRun RunProgram(const Command& command, const std::string& input = "", uint32_t realMs = 60000);
 #define CMM_SKIP_ON_WIN32(why) \
     if (::testsupport::RunsOnWin32()) GTEST_SKIP() << "posix only: " << (why)
 
@@ -143,58 +146,6 @@ bool SamePath(const std::string& nativeA, const std::string& nativeB);
 // Deletes a key below HKEY_CURRENT_USER with everything under it (win32);
 // false where there is no registry or the key was not there.
 bool DeleteRegistryKey(const std::string& subkey);
-
-// A user at the screen who works one modal dialog that the code under test
-// opens from a thread of its own. On win32 it is the real dialog built from
-// the module's resources (no host UI while the user lives), found by class
-// "#32770" and caption and worked with window messages from the test's
-// thread; on posix a host UI presents the dialog to this user instead of a
-// terminal. So one test body checks both halves. Every wait is bounded.
-class ScreenUser {
-public:
-    ScreenUser();
-    ~ScreenUser();  // cancels a dialog still open, then waits (bounded) for the body
-    ScreenUser(const ScreenUser&) = delete;
-    ScreenUser& operator=(const ScreenUser&) = delete;
-
-    // Runs body, which shows the dialog, on a thread of its own; once.
-    void Start(std::function<int()> body);
-    // True once the dialog with this caption is on the screen.
-    bool WaitForDialog(const std::string& caption, int realMs = 10000);
-    // Every control of the template is on the dialog with its id and kind,
-    // and labels, check boxes and buttons with their text (gtest failures).
-    void ExpectControls(const plat::DialogTemplate& dialog);
-    std::string Text(int controlId);  // an edit's text; "1"/"0" for a check box
-    void SetText(int controlId, const std::string& text);
-    void Click(int controlId);  // a check box flips; OK and Cancel end the dialog
-    // The body's result once it has returned within realMs; false meanwhile.
-    bool Finished(int& result, int realMs = 10000);
-
-    // What the screen shows of a dialog, control by control.
-    struct Control {
-        int id;
-        plat::ControlKind kind;
-        std::string text;
-    };
-    // One half's way of seeing and working the dialog (tests/support/<half>/screen.cpp).
-    class Screen {
-    public:
-        virtual ~Screen() = default;
-        virtual bool WaitForDialog(const std::string& caption, int realMs) = 0;
-        virtual std::vector<Control> Controls() = 0;
-        virtual std::string Text(int controlId) = 0;
-        virtual void SetText(int controlId, const std::string& text) = 0;
-        virtual void Click(int controlId) = 0;
-        virtual void CloseIfOpen() = 0;  // as the close box would
-    };
-
-private:
-    std::unique_ptr<Screen> m_screen;
-    std::thread m_body;
-    std::atomic<bool> m_done{false};
-    int m_result = 0;
-};
-std::unique_ptr<ScreenUser::Screen> MakeScreen();
 
 // Reads a file from tests/golden.
 std::string Golden(const std::string& name);

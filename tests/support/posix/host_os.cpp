@@ -1,6 +1,6 @@
 // Which half of the platform seam the tests run on: the posix half, whose
-// desktop is a folder of window files and whose message boxes answer
-// themselves when no host UI is installed.
+// desktop is a folder of window files, whose message boxes answer themselves
+// when no host UI is installed, and which has no registry.
 #include "support/test_support.h"
 
 #include <filesystem>
@@ -19,5 +19,7 @@ Command OnPseudoTerminal(const std::string& program, const std::vector<std::stri
     // -e: its exit code is the program's; /dev/null: no typescript file.
     return {script, {"-qec", line, "/dev/null"}};
 }
+
+bool DeleteRegistryKey(const std::string&) { return false; }
 
 }  // namespace testsupport

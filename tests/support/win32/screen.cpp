@@ -4,7 +4,7 @@
 // BM_CLICK), sent from the test's thread to the dialog's own. No host UI is
 // installed while the user lives, so the platform shows the real dialog.
 // Also the registry clean-up of the tests.
-#include "support/test_support.h"
+#include "support/win32/screen_user.h"
 
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>

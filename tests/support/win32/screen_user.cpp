@@ -1,7 +1,7 @@
-// The half-independent part of the test's screen user: the thread that runs
+// The screen user's part that needs no window calls: the thread that runs
 // the code which shows the dialog, the bounded wait for it, and the check of
 // a dialog's controls against its template.
-#include "support/test_support.h"
+#include "support/win32/screen_user.h"
 
 #include <gtest/gtest.h>
 
@@ -36,7 +36,7 @@ ScreenUser::~ScreenUser() {
         m_body.join();
     } else {
         ADD_FAILURE() << "the code that showed the dialog did not return once it was closed";
-        m_body.detach();  // the watchdog ends the process
+        m_body.detach();  // the test's time limit ends the process
     }
 }
 
