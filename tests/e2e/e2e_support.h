@@ -22,10 +22,13 @@ inline const std::string kGeopak = "Mitutoyo - GEOPAK3v5.3";
 // runs keep real time and the machine may be busy or under a sanitizer.
 // cmmhost's own watchdog ends a run 10 s earlier, with its output.
 constexpr uint32_t kRunLimitMs = 90000;
-// GEOPAK writes command files back to back (code 9, then at once code 11) and
-// looks for an answer once after 50 ms: on a fast clock a busy machine lets
-// the macro miss files, so GEOPAK runs keep real time.
-constexpr double kGeopakTimeScale = 1.0;
+// Time scales of the worlds. The simulator's programs are separate processes
+// that a busy machine may leave unscheduled for a while: COSMOS runs at
+// twice real time, and GEOPAK, whose command files stand only 50-100 ms
+// before the next overwrites them (code 11 follows code 9 at once), at a
+// quarter of it, so that the macro still sees them on a loaded machine.
+constexpr double kCosmosTimeScale = 2.0;
+constexpr double kGeopakTimeScale = 0.25;
 
 struct HostResult {
     bool finished = false;
@@ -46,7 +49,7 @@ HostResult Parse(bool finished, int exitCode, const std::string& out, const std:
 
 class SimWorld {
 public:
-    explicit SimWorld(const std::vector<std::string>& installFlags = {}, double timeScale = 5.0);
+    explicit SimWorld(const std::vector<std::string>& installFlags = {}, double timeScale = kCosmosTimeScale);
     ~SimWorld();
     bool Installed() const { return m_installed; }
     const std::string& InstallOutput() const { return m_installOutput; }

@@ -18,7 +18,7 @@ const char kRecording[] =
     "connect\n"                      // 1
     "transaction start\n"            // 2
     "measure 120 75 25 1 0 0\n"      // 3
-    "wait-points 1 20000\n"          // 4
+    "wait-points 1 60000\n"          // 4
     "transaction stop\n"             // 5
     "disconnect\n";                  // 6
 
@@ -59,7 +59,7 @@ TEST(Faults, ErrorAnswerMakesMoveReportNothing) {
     for (const char* code : {"1", "2"}) {
         SimWorld world;
         ASSERT_TRUE(world.Installed()) << world.InstallOutput();
-        auto run = world.Start(kCosmos, "connect\nwait 20000\nmove 1 2 3\nmove 4 5 6\ndisconnect\n");
+        auto run = world.Start(kCosmos, "connect\nwait 12000\nmove 1 2 3\nmove 4 5 6\ndisconnect\n");
         ASSERT_TRUE(run);
         // Armed once connected, so the one-shot error lands on the first move. The wait
         // leaves room for starting cmmsim, which takes a second or more under Wine.

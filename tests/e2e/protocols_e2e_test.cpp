@@ -31,9 +31,9 @@ const char kCosmosScript[] =
     "move 100 75 80\n"                   // 3
     "transaction start\n"                // 4
     "measure 120 75 25 1 0 0\n"          // 5: bore wall, +X
-    "wait-points 1 20000\n"              // 6
+    "wait-points 1 60000\n"              // 6
     "measure 40 30 50 0 0 -1\n"          // 7: top face
-    "wait-points 2 20000\n"              // 8
+    "wait-points 2 60000\n"              // 8
     "transaction stop\n"                 // 9
     "disconnect\n";                      // 10
 
@@ -71,9 +71,9 @@ TEST(GeopakEndToEnd, ConnectMoveHeadRecordingDisconnect) {
                              "move 100 75 80\n"           // 3
                              "transaction start\n"        // 4
                              "measure 80 75 25 -1 0 0\n"  // 5
-                             "wait-points 1 20000\n"      // 6
+                             "wait-points 1 60000\n"      // 6
                              "measure 160 120 50 0 0 -1\n"
-                             "wait-points 2 20000\n"
+                             "wait-points 2 60000\n"
                              "transaction stop\n"
                              "disconnect\n",
                              "ok");

@@ -1,43 +1,41 @@
-// The screen user's part that needs no window calls: the thread that runs
-// the code which shows the dialog, the bounded wait for it, and the check of
-// a dialog's controls against its template.
+// The screen user on the real Win32 dialog (see screen_user.h), and the
+// registry clean-up of the tests.
 #include "support/win32/screen_user.h"
 
 #include <gtest/gtest.h>
 
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+
 namespace testsupport {
 namespace {
 
-const char* KindName(plat::ControlKind kind) {
-    switch (kind) {
-    case plat::ControlKind::kDefPushButton: return "default push button";
-    case plat::ControlKind::kPushButton: return "push button";
-    case plat::ControlKind::kEdit: return "edit";
-    case plat::ControlKind::kStatic: return "label";
-    case plat::ControlKind::kCheckBox: return "check box";
-    }
-    return "?";
+HWND Control(plat::WindowHandle dialog, int controlId) {
+    return dialog == plat::kNoWindow ? nullptr : ::GetDlgItem(reinterpret_cast<HWND>(dialog), controlId);
 }
 
-// Edits show the current values, not the template's empty text.
-bool Matches(const ScreenUser::Control& shown, const plat::ControlTemplate& wanted) {
-    return shown.id == wanted.id && shown.kind == wanted.kind &&
-           (wanted.kind == plat::ControlKind::kEdit || shown.text == wanted.text);
+bool IsButton(HWND control) {
+    char name[32] = {};
+    ::GetClassNameA(control, name, sizeof name);
+    return lstrcmpiA(name, "Button") == 0;
 }
 
 }  // namespace
 
-ScreenUser::ScreenUser() : m_screen(MakeScreen()) {}
+ScreenUser::ScreenUser() : m_previous(plat::CurrentHostUI()) { plat::SetHostUI(nullptr); }
 
 ScreenUser::~ScreenUser() {
-    if (!m_body.joinable()) return;
-    if (!m_done) m_screen->CloseIfOpen();
-    if (Eventually([this] { return m_done.load(); }, 10000)) {
-        m_body.join();
-    } else {
-        ADD_FAILURE() << "the code that showed the dialog did not return once it was closed";
-        m_body.detach();  // the test's time limit ends the process
+    if (m_body.joinable()) {
+        HWND dialog = m_caption.empty() ? nullptr : ::FindWindowA("#32770", m_caption.c_str());
+        if (!m_done && dialog != nullptr) ::PostMessageA(dialog, WM_CLOSE, 0, 0);
+        if (Eventually([this] { return m_done.load(); }, 10000)) {
+            m_body.join();
+        } else {
+            ADD_FAILURE() << "the code that showed the dialog did not return once it was closed";
+            m_body.detach();  // the test's time limit ends the process
+        }
     }
+    plat::SetHostUI(m_previous);
 }
 
 void ScreenUser::Start(std::function<int()> body) {
@@ -48,31 +46,46 @@ void ScreenUser::Start(std::function<int()> body) {
 }
 
 bool ScreenUser::WaitForDialog(const std::string& caption, int realMs) {
-    return m_screen->WaitForDialog(caption, realMs);
+    m_caption = caption;
+    return Eventually([&] {
+        HWND dialog = ::FindWindowA("#32770", caption.c_str());
+        m_dialog = reinterpret_cast<plat::WindowHandle>(dialog);
+        return dialog != nullptr && ::IsWindowVisible(dialog);
+    }, realMs);
 }
 
-void ScreenUser::ExpectControls(const plat::DialogTemplate& dialog) {
-    const std::vector<Control> shown = m_screen->Controls();
-    EXPECT_EQ(shown.size(), dialog.controls.size()) << "controls on dialog " << dialog.id;
-    for (const plat::ControlTemplate& wanted : dialog.controls) {
-        bool found = false;
-        for (const Control& control : shown) found = found || Matches(control, wanted);
-        EXPECT_TRUE(found) << "dialog " << dialog.id << " lacks the " << KindName(wanted.kind) << " " << wanted.id
-                           << " \"" << wanted.text << "\"";
-    }
+std::string ScreenUser::Text(int controlId) {
+    HWND control = Control(m_dialog, controlId);
+    if (control == nullptr) return std::string();
+    if (IsButton(control)) return ::SendMessageA(control, BM_GETCHECK, 0, 0) == BST_CHECKED ? "1" : "0";
+    std::string text(static_cast<size_t>(::GetWindowTextLengthA(control)) + 1, '\0');
+    const int length = ::GetWindowTextA(control, text.data(), static_cast<int>(text.size()));
+    text.resize(length > 0 ? static_cast<size_t>(length) : 0);
+    return text;
 }
 
-std::string ScreenUser::Text(int controlId) { return m_screen->Text(controlId); }
+void ScreenUser::SetText(int controlId, const std::string& text) {
+    if (HWND control = Control(m_dialog, controlId))
+        ::SendMessageA(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
 
-void ScreenUser::SetText(int controlId, const std::string& text) { m_screen->SetText(controlId, text); }
-
-void ScreenUser::Click(int controlId) { m_screen->Click(controlId); }
+void ScreenUser::Click(int controlId) {
+    if (HWND control = Control(m_dialog, controlId)) ::SendMessageA(control, BM_CLICK, 0, 0);
+}
 
 bool ScreenUser::Finished(int& result, int realMs) {
     if (!m_body.joinable() || !Eventually([this] { return m_done.load(); }, realMs)) return false;
     m_body.join();
     result = m_result;
     return true;
+}
+
+bool DeleteRegistryKey(const std::string& subkey) {
+    if (subkey.empty()) return false;  // never the whole of HKEY_CURRENT_USER
+    // The tree call empties the key (and on most systems removes it too).
+    const LSTATUS emptied = ::RegDeleteTreeA(HKEY_CURRENT_USER, subkey.c_str());
+    ::RegDeleteKeyA(HKEY_CURRENT_USER, subkey.c_str());
+    return emptied == ERROR_SUCCESS;
 }
 
 }  // namespace testsupport
