@@ -16,11 +16,17 @@ fi
 logs="build/$preset/stress"
 mkdir -p "$logs"
 
+# The busy processes and the suite run in the background, so a signal is
+# handled at once (bash waits for a foreground command before its traps).
+# The suite runs in a process group of its own: ending it ends its tests too.
 busy=()
+suite=
 stop_busy() {
+  [ -n "$suite" ] && kill -TERM -- "-$suite" 2>/dev/null
   for pid in "${busy[@]}"; do kill "$pid" 2>/dev/null; done
-  for pid in "${busy[@]}"; do wait "$pid" 2>/dev/null; done
+  for pid in "${busy[@]}" $suite; do wait "$pid" 2>/dev/null; done
   busy=()
+  suite=
 }
 trap stop_busy EXIT
 trap 'stop_busy; echo "interrupted" >&2; exit 130' INT TERM
@@ -34,7 +40,9 @@ failed=0
 for ((run = 1; run <= runs; run++)); do
   log="$logs/run-$run.log"
   start=$SECONDS
-  if ctest --preset "$preset" -j 2 >"$log" 2>&1; then
+  setsid ctest --preset "$preset" -j 2 >"$log" 2>&1 &
+  suite=$!
+  if wait "$suite"; then
     passed=$((passed + 1))
     echo "run $run/$runs: passed ($((SECONDS - start)) s)"
   else
@@ -42,6 +50,7 @@ for ((run = 1; run <= runs; run++)); do
     echo "run $run/$runs: FAILED ($((SECONDS - start)) s), log in $log"
     sed -n '/The following tests FAILED/,$p' "$log" | grep -v '^Errors while' | sed 's/^/    /'
   fi
+  suite=
 done
 stop_busy
 echo "$passed passed, $failed failed"

@@ -26,9 +26,9 @@ constexpr uint32_t kRunLimitMs = 90000;
 // that a busy machine may leave unscheduled for a while: COSMOS runs at
 // twice real time, and GEOPAK, whose command files stand only 50-100 ms
 // before the next overwrites them (code 11 follows code 9 at once), at a
-// quarter of it, so that the macro still sees them on a loaded machine.
+// tenth of it, so that the macro still sees them on a loaded machine.
 constexpr double kCosmosTimeScale = 2.0;
-constexpr double kGeopakTimeScale = 0.25;
+constexpr double kGeopakTimeScale = 0.1;
 
 struct HostResult {
     bool finished = false;
