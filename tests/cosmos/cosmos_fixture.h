@@ -22,25 +22,24 @@
 #include <utility>
 #include <vector>
 
+using Strings = std::vector<std::string>;
+
 // A parameter file as the host's macro reads it: "name=value" lines.
 struct CosmosCommand {
     std::string bytes;  // as it was on disk
     std::vector<std::pair<std::string, double>> entries;
     double operator[](const std::string& name) const;  // NaN when the file has no such line
 };
-CosmosCommand ReadCommandFile(std::string bytes);
 
 // The default key settings, as the window that receives them logs them.
-inline const std::vector<std::string> kCancelKeys = {"%R",    "I",      "{TAB}", "{TAB}", "{TAB}",
-                                                     "{DOWN}", "{DOWN}", "{TAB}", "{TAB}", "{ENTER}"};
-inline const std::vector<std::string> kRestartKeys1 = {"%R", "{DOWN}", "{ENTER}"};
-inline const std::vector<std::string> kRestartKeys2 = {"1", "{ENTER}", "{ENTER}"};
-inline const std::vector<std::string> kExitKeys = {"%I", "{DOWN}", "{DOWN}", "{ENTER}"};
-
-inline std::vector<std::string> Join(std::vector<std::string> a, const std::vector<std::string>& b) {
+inline const Strings kCancelKeys = {"%R", "I", "{TAB}", "{TAB}", "{TAB}", "{DOWN}", "{DOWN}", "{TAB}", "{TAB}", "{ENTER}"};
+inline const Strings kRestartKeys = {"%R", "{DOWN}", "{ENTER}", "1", "{ENTER}", "{ENTER}"};  // both strings
+inline const Strings kExitKeys = {"%I", "{DOWN}", "{DOWN}", "{ENTER}"};
+inline Strings Join(Strings a, const Strings& b) {
     a.insert(a.end(), b.begin(), b.end());
     return a;
 }
+Strings Texts(const std::vector<testsupport::ShownMessage>& shown);
 
 class ScriptedCosmos {
 public:
@@ -48,9 +47,9 @@ public:
     // Everything the side has taken so far.
     struct Seen {
         std::vector<CosmosCommand> commands;
-        std::vector<std::string> keys;             // typed into GEOPAK-WIN
-        std::vector<uint32_t> keyTicks;            // virtual time each was taken
-        std::vector<std::string> partManagerKeys;  // typed into PartManager
+        Strings keys;                   // typed into GEOPAK-WIN
+        std::vector<uint32_t> keyTicks;  // virtual time each was taken
+        Strings partManagerKeys;        // typed into PartManager
         int remoteAsks = 0;
         std::string lastAsk;
         CosmosCommand Last() const { return commands.empty() ? CosmosCommand{} : commands.back(); }
@@ -61,35 +60,26 @@ public:
     // Plays from construction to destruction.
     explicit ScriptedCosmos(testsupport::Sandbox& sandbox);
     ~ScriptedCosmos();
-    ScriptedCosmos(const ScriptedCosmos&) = delete;
-    ScriptedCosmos& operator=(const ScriptedCosmos&) = delete;
 
-    void SetResponder(Responder responder) { Locked([&] { m_responder = std::move(responder); }); }
-    void SetAnswerRemoteAsk(bool answer) { Locked([&] { m_answerRemoteAsk = answer; }); }
-    void OpenGeopak() { Open(m_geopak, kGeopakClass, "GEOPAK-WIN"); }
+    void SetResponder(Responder responder);
+    void SetAnswerRemoteAsk(bool answer);
+    void OpenGeopak() { Open(m_geopak, kGeopakClass); }
     void CloseGeopak();
-    void OpenPartManager() { Open(m_partManager, "xpartmngr4500drawtask9012", "PartManager"); }
-    plat::WindowHandle PartManager() const { return Locked([&] { return m_partManager; }); }
+    void OpenPartManager() { Open(m_partManager, "xpartmngr4500drawtask9012"); }
+    plat::WindowHandle PartManager();
     // Writes an answer at once (atomically), whatever the responder says.
     void WriteAnswer(const std::string& text);
-    Seen Snapshot() const { return Locked([&] { return m_seen; }); }
-    size_t CommandCount() const { return Locked([&] { return m_seen.commands.size(); }); }
+    Seen Snapshot();
+    size_t CommandCount() { return Snapshot().commands.size(); }
 
 private:
-    template <class F>
-    auto Locked(F f) const -> decltype(f()) {
-        std::lock_guard<std::mutex> guard(m_lock);
-        return f();
-    }
-    void Open(plat::WindowHandle& window, const char* windowClass, const char* title) {
-        Locked([&] { window = window != plat::kNoWindow ? window : plat::CreateTopLevelWindow(windowClass, title); });
-    }
+    void Open(plat::WindowHandle& window, const char* windowClass);
     void TakeKeys();
     void AnswerRemoteAsk();
     void TakeCommand();
 
-    mutable std::mutex m_lock;
-    Responder m_responder = [](const CosmosCommand&) { return std::optional<std::string>("Error=0\n"); };
+    std::mutex m_lock;
+    Responder m_responder;
     bool m_answerRemoteAsk = true;
     bool m_askAnswered = false;
     plat::WindowHandle m_geopak = plat::kNoWindow;
@@ -99,17 +89,11 @@ private:
     std::thread m_thread;
 };
 
-// "Error" and the given point and angles, as the macro answers.
-std::string PointAnswer(double x, double y, double z, double a, double b, double c, int error = 0);
-std::vector<std::string> Texts(const std::vector<testsupport::ShownMessage>& shown);
-
 class CosmosTest : public ::testing::Test {
 protected:
     // Virtual ms any wait may give the scripted side to create a window and
     // answer: 5 real s at the suite's time scale, for a loaded machine.
     static constexpr int kWindowBudgetMs = 250000;
-    // Virtual ms of a wait that is meant to run out.
-    static constexpr int kShortWaitMs = 1000;
 
     void SetUp() override;
     void TearDown() override;
