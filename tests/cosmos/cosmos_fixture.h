@@ -19,7 +19,6 @@
 #include <optional>
 #include <string>
 #include <thread>
-#include <utility>
 #include <vector>
 
 using Strings = std::vector<std::string>;
@@ -35,10 +34,7 @@ struct CosmosCommand {
 inline const Strings kCancelKeys = {"%R", "I", "{TAB}", "{TAB}", "{TAB}", "{DOWN}", "{DOWN}", "{TAB}", "{TAB}", "{ENTER}"};
 inline const Strings kRestartKeys = {"%R", "{DOWN}", "{ENTER}", "1", "{ENTER}", "{ENTER}"};  // both strings
 inline const Strings kExitKeys = {"%I", "{DOWN}", "{DOWN}", "{ENTER}"};
-inline Strings Join(Strings a, const Strings& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
+inline Strings Join(Strings a, const Strings& b) { return a.insert(a.end(), b.begin(), b.end()), a; }
 Strings Texts(const std::vector<testsupport::ShownMessage>& shown);
 
 class ScriptedCosmos {
@@ -47,9 +43,9 @@ public:
     // Everything the side has taken so far.
     struct Seen {
         std::vector<CosmosCommand> commands;
-        Strings keys;                   // typed into GEOPAK-WIN
+        Strings keys;                    // typed into GEOPAK-WIN
         std::vector<uint32_t> keyTicks;  // virtual time each was taken
-        Strings partManagerKeys;        // typed into PartManager
+        Strings partManagerKeys;         // typed into PartManager
         int remoteAsks = 0;
         std::string lastAsk;
         CosmosCommand Last() const { return commands.empty() ? CosmosCommand{} : commands.back(); }
@@ -61,19 +57,26 @@ public:
     explicit ScriptedCosmos(testsupport::Sandbox& sandbox);
     ~ScriptedCosmos();
 
-    void SetResponder(Responder responder);
-    void SetAnswerRemoteAsk(bool answer);
-    void OpenGeopak() { Open(m_geopak, kGeopakClass); }
+    void SetResponder(Responder responder) { Locked([&] { m_responder = std::move(responder); }); }
+    void SetAnswerRemoteAsk(bool answer) { Locked([&] { m_answerRemoteAsk = answer; }); }
+    void OpenGeopak() { Locked([&] { Open(m_geopak, kGeopakClass); }); }
     void CloseGeopak();
-    void OpenPartManager() { Open(m_partManager, "xpartmngr4500drawtask9012"); }
-    plat::WindowHandle PartManager();
+    void OpenPartManager() { Locked([&] { Open(m_partManager, "xpartmngr4500drawtask9012"); }); }
+    plat::WindowHandle PartManager() { return Locked([&] { return m_partManager; }); }
     // Writes an answer at once (atomically), whatever the responder says.
     void WriteAnswer(const std::string& text);
-    Seen Snapshot();
-    size_t CommandCount() { return Snapshot().commands.size(); }
+    Seen Snapshot() { return Locked([&] { return m_seen; }); }
+    size_t CommandCount() { return Locked([&] { return m_seen.commands.size(); }); }
 
 private:
-    void Open(plat::WindowHandle& window, const char* windowClass);
+    template <class F>
+    auto Locked(F f) -> decltype(f()) {
+        std::lock_guard<std::mutex> guard(m_lock);
+        return f();
+    }
+    static void Open(plat::WindowHandle& window, const char* windowClass) {
+        if (window == plat::kNoWindow) window = plat::CreateTopLevelWindow(windowClass, windowClass);
+    }
     void TakeKeys();
     void AnswerRemoteAsk();
     void TakeCommand();

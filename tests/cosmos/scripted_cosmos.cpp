@@ -7,7 +7,6 @@
 
 #include <charconv>
 #include <chrono>
-#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <limits>
@@ -84,39 +83,14 @@ ScriptedCosmos::ScriptedCosmos(testsupport::Sandbox& sandbox) {
 ScriptedCosmos::~ScriptedCosmos() {
     m_stop = true;
     m_thread.join();
-    CloseGeopak();
-    if (m_partManager != plat::kNoWindow) plat::DestroyTopLevelWindow(m_partManager);
-}
-
-void ScriptedCosmos::SetResponder(Responder responder) {
-    std::lock_guard<std::mutex> guard(m_lock);
-    m_responder = std::move(responder);
-}
-
-void ScriptedCosmos::SetAnswerRemoteAsk(bool answer) {
-    std::lock_guard<std::mutex> guard(m_lock);
-    m_answerRemoteAsk = answer;
-}
-
-void ScriptedCosmos::Open(plat::WindowHandle& window, const char* windowClass) {
-    std::lock_guard<std::mutex> guard(m_lock);
-    if (window == plat::kNoWindow) window = plat::CreateTopLevelWindow(windowClass, windowClass);
+    for (plat::WindowHandle window : {m_geopak, m_partManager}) plat::DestroyTopLevelWindow(window);
 }
 
 void ScriptedCosmos::CloseGeopak() {
-    std::lock_guard<std::mutex> guard(m_lock);
-    if (m_geopak != plat::kNoWindow) plat::DestroyTopLevelWindow(m_geopak);
-    m_geopak = plat::kNoWindow;
-}
-
-plat::WindowHandle ScriptedCosmos::PartManager() {
-    std::lock_guard<std::mutex> guard(m_lock);
-    return m_partManager;
-}
-
-ScriptedCosmos::Seen ScriptedCosmos::Snapshot() {
-    std::lock_guard<std::mutex> guard(m_lock);
-    return m_seen;
+    Locked([&] {
+        if (m_geopak != plat::kNoWindow) plat::DestroyTopLevelWindow(m_geopak);
+        m_geopak = plat::kNoWindow;
+    });
 }
 
 void ScriptedCosmos::WriteAnswer(const std::string& text) { WriteAtomically(kVelmor + "GEO_ZOR.DAT", text); }
@@ -124,17 +98,16 @@ void ScriptedCosmos::WriteAnswer(const std::string& text) { WriteAtomically(kVel
 void ScriptedCosmos::TakeKeys() {
     std::lock_guard<std::mutex> guard(m_lock);
     if (m_partManager != plat::kNoWindow) {
-        const Strings taken = plat::TakeKeyStrokes(m_partManager, 0);
-        m_seen.partManagerKeys.insert(m_seen.partManagerKeys.end(), taken.begin(), taken.end());
+        for (const std::string& key : plat::TakeKeyStrokes(m_partManager, 0)) m_seen.partManagerKeys.push_back(key);
     }
     if (m_geopak == plat::kNoWindow) return;
     const Strings taken = plat::TakeKeyStrokes(m_geopak, 0);
-    Strings& all = m_seen.keys;
-    all.insert(all.end(), taken.begin(), taken.end());
-    m_seen.keyTicks.resize(all.size(), plat::TickCount());
+    Strings& keys = m_seen.keys;
+    keys.insert(keys.end(), taken.begin(), taken.end());
+    m_seen.keyTicks.resize(keys.size(), plat::TickCount());
     // GEOPAK-WIN closes once the last keys it got are its exit sequence.
-    if (!taken.empty() && all.size() >= kExitKeys.size() &&
-        std::equal(kExitKeys.begin(), kExitKeys.end(), all.end() - kExitKeys.size())) {
+    if (!taken.empty() && keys.size() >= kExitKeys.size() &&
+        Strings(keys.end() - kExitKeys.size(), keys.end()) == kExitKeys) {
         plat::DestroyTopLevelWindow(m_geopak);
         m_geopak = plat::kNoWindow;
     }
@@ -190,16 +163,13 @@ void CosmosTest::TearDown() {
     // A worker may sit in an exchange the scripted side left unanswered:
     // no new polls, and answers until it has left.
     protocol->CMMProtocolWithThread::OnStopTransaction();
-    cosmos.SetResponder([](const CosmosCommand&) { return std::optional<std::string>("Error=0\n"); });
     std::atomic<bool> ended{false};
     std::thread ender([&] { ended = protocol->EndThread(); });
-    if (!testsupport::Eventually([&] {
-            if (!box.Exists("C:\\COSMOS\\VELMOR\\GEO_ZOR.DAT")) cosmos.WriteAnswer("Error=0\n");
-            return ended.load();
-        }, 20000)) {
-        std::fprintf(stderr, "the COSMOS worker did not end within 20 s\n");
-        std::abort();
-    }
+    const bool gone = testsupport::Eventually([&] {
+        if (!box.Exists(kVelmor + "GEO_ZOR.DAT")) cosmos.WriteAnswer("Error=0\n");
+        return ended.load();
+    }, 20000);
+    if (!gone) std::abort();  // the test's name is the last one gtest printed
     ender.join();
     plat::PumpMessages();  // closes dialogs whose close is still queued
 }
