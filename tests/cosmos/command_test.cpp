@@ -26,17 +26,6 @@ protected:
     }
 };
 
-TEST_F(Commands, NotConnectedGives13WithoutFileOrDialog) {
-    EXPECT_EQ(protocol->RunCosmosCommand(), 13);
-    EXPECT_EQ(protocol->MoveTo(1, 2, 3), TRUE);
-    EXPECT_TRUE(box.ui().ModelessDialogs().empty());
-    EXPECT_FALSE(box.Exists("C:\\COSMOS\\VELMOR\\ZOR_GEO.DAT"));
-    // Probing still announces the nominal point.
-    EXPECT_EQ(protocol->MeasurePoint(1, 2, 3, 0, 0, 1), TRUE);
-    ASSERT_EQ(Reports().size(), 1u);
-    EXPECT_EQ(Reports()[0].type, 1);
-}
-
 TEST_F(Commands, MoveToReportsTheReachedPointOnlyWhileNoErrorStands) {
     ConnectAndStart();
     // "Error" stays in the maps: an answer without it keeps the last error.
@@ -81,7 +70,13 @@ TEST_F(Commands, LaterCommandsCarryTheWholeAccumulatedMap) {
     EXPECT_EQ(cosmos.Snapshot().Last()["ProbeD"], -1.5);
 }
 
-TEST_F(Commands, RefusalsSendNothing) {
+TEST_F(Commands, NotConnectedOrRefusedSendsNothing) {
+    EXPECT_EQ(protocol->RunCosmosCommand(), 13);
+    EXPECT_EQ(protocol->MoveTo(1, 2, 3), TRUE);
+    EXPECT_EQ(protocol->MeasurePoint(1, 2, 3, 0, 0, 1), TRUE);  // still announces the nominal point
+    ASSERT_EQ(Reports().size(), 1u);
+    EXPECT_EQ(Reports()[0].type, 1);
+    EXPECT_FALSE(box.Exists("C:\\COSMOS\\VELMOR\\ZOR_GEO.DAT"));
     ConnectAndStart();
     const double nan = std::numeric_limits<double>::quiet_NaN();
     EXPECT_EQ(protocol->MeasurePoint(1, 2, 3, 0, 0, 0), FALSE);
@@ -94,24 +89,12 @@ TEST_F(Commands, RefusalsSendNothing) {
     EXPECT_EQ(protocol->MoveTo(1, 2, 3), FALSE);
     protocol->m_hasIndexableHead = 0;
     EXPECT_EQ(protocol->SetProbeAngles(90, 180, 0), FALSE);
-    EXPECT_EQ(cosmos.CommandCount(), 1u);
-    EXPECT_TRUE(Reports().empty());
+    EXPECT_EQ(cosmos.CommandCount(), 1u);  // Connect's
+    EXPECT_EQ(Reports().size(), 1u);
     EXPECT_TRUE(box.ui().ModelessDialogs().empty());
-    // A tiny but real direction is fine.
     protocol->m_machineType = 1;
-    EXPECT_EQ(protocol->MeasurePoint(0, 0, 0, 1e-100, 0, 0), TRUE);
+    EXPECT_EQ(protocol->MeasurePoint(0, 0, 0, 1e-100, 0, 0), TRUE);  // tiny but real
     EXPECT_EQ(cosmos.Snapshot().Last()["XTarget"], 3.0);
-}
-
-TEST_F(Commands, LostGeopakWindowAsksFirst) {
-    ConnectAndStart();
-    cosmos.CloseGeopak();
-    EXPECT_EQ(protocol->RunCosmosCommand(), 12);
-    EXPECT_EQ(box.ui().Messages().at(0).style, MB_YESNO | MB_SYSTEMMODAL);
-    EXPECT_EQ(cosmos.CommandCount(), 1u);
-    box.ui().QueueAnswer(IDYES);
-    EXPECT_EQ(protocol->RunCosmosCommand(), 0);
-    EXPECT_EQ(cosmos.CommandCount(), 2u);
 }
 
 // Cancel or the close box in the dialog, or the host's interrupt, while a
@@ -179,8 +162,16 @@ TEST_F(Commands, StoppedCommandRestartsTheMacroAndLaterCommandsKeepSkipInit) {
             EXPECT_EQ(box.ui().Messages().at(1).style, MB_ICONHAND | MB_SYSTEMMODAL);
         }
     }
+    // A command whose window is gone asks first: No sends nothing (12), Yes goes on.
+    cosmos.CloseGeopak();
     cosmos.SetResponder(Answer("Error=0\n"));
+    box.ui().ClearMessages();
+    EXPECT_EQ(protocol->RunCosmosCommand(), 12);
+    EXPECT_EQ(cosmos.CommandCount(), 9u);
+    box.ui().QueueAnswer(IDYES);
     EXPECT_EQ(protocol->SetProbeAngles(0, 0, 0), TRUE);
+    EXPECT_EQ(Texts(box.ui().Messages()), Strings(2, " Geopak Window Lost - Do you want to continue anyway ?"));
+    EXPECT_EQ(box.ui().Messages().at(0).style, MB_YESNO | MB_SYSTEMMODAL);
     EXPECT_EQ(LastDialog().texts.at(-1), "Cosmos Command In Progress 2 1\n");
 }
 
