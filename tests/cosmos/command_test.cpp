@@ -116,6 +116,8 @@ TEST_F(Commands, StoppedCommandRestartsTheMacroAndLaterCommandsKeepSkipInit) {
                               {StopCase::kCancel, 202, false, false}, {StopCase::kClose, 202, false, true},
                               {StopCase::kInterrupt, 200, true, false}}) {
         const bool window = c.how != StopCase::kInterruptWithoutWindow;
+        // One stop at real speed, where nothing but the pause between the restart strings takes 250 ms.
+        plat::SetTimeScale(c.how == StopCase::kInterrupt ? 1.0 : 50.0);
         cosmos.OpenGeopak();
         cosmos.SetResponder([](const CosmosCommand& command) {
             return command["SkipInit"] == 1.0 ? std::optional<std::string>("Error=0\n") : std::nullopt;
@@ -162,6 +164,7 @@ TEST_F(Commands, StoppedCommandRestartsTheMacroAndLaterCommandsKeepSkipInit) {
             EXPECT_EQ(box.ui().Messages().at(1).style, MB_ICONHAND | MB_SYSTEMMODAL);
         }
     }
+    plat::SetTimeScale(50.0);
     // A command whose window is gone asks first: No sends nothing (12), Yes goes on.
     cosmos.CloseGeopak();
     cosmos.SetResponder(Answer("Error=0\n"));
@@ -179,10 +182,15 @@ TEST_F(Commands, CounterShowsZeroAfterTheFirstSlice) {
     ConnectAndStart();
     std::string firstCounter;
     cosmos.SetResponder([](const CosmosCommand&) { return std::nullopt; });
+    // Answered by hand once taken: an answer written earlier would be thrown away as stale.
+    std::function<void()> answerOnceTaken = [&] {
+        if (cosmos.CommandCount() < 2) return box.ui().OnNextIdle(answerOnceTaken);
+        cosmos.WriteAnswer("Error=0\n");
+    };
     box.ui().OnNextIdle([&] {
         box.ui().OnNextIdle([&] {
             firstCounter = LastDialog().texts.at(IDC_COMMAND_COUNTER);
-            box.ui().OnNextIdle([&] { cosmos.WriteAnswer("Error=0\n"); });
+            answerOnceTaken();
         });
     });
     EXPECT_EQ(protocol->RunCosmosCommand(), 0);
