@@ -50,20 +50,13 @@ void ExpectEntries(const ParameterMap& map, std::initializer_list<std::pair<cons
     }
 }
 
+// The order of names is pinned by the protocol tests' golden files; here the
+// field: right-aligned in 12, three decimals, widened and never cut, CR LF.
 TEST_F(ExchangeFiles, ParameterFilesAreByteExactWithCrLf) {
-    const struct {
-        ParameterMap map;
-        const char* golden;
-    } cases[] = {
-        {Map({{"Cmd", 9.0}, {"XGoto", 1.0}, {"YGoto", 2.0}, {"ZGoto", 3.0}}), "cosmos_move.dat"},
-        {Map({{"SkipInit", 0.0}, {"MachType", 1.0}}), "cosmos_connect.dat"},  // newest first in a bucket
-        {Map({{"XGoto", -123456789012.3456}, {"YGoto", 1e21}, {"ZGoto", 0.0006}}), "cosmos_wide.dat"},
-    };
-    for (const auto& c : cases) {
-        ASSERT_TRUE(WriteParameterFileWithBackup(c.map, kParameters));
-        EXPECT_EQ(box.ReadFile(kParameters), Golden(c.golden));
-        EXPECT_EQ(box.ReadFile(kParameters + ".bck"), Golden(c.golden));
-    }
+    ASSERT_TRUE(WriteParameterFileWithBackup(Map({{"XGoto", -123456789012.3456}, {"YGoto", 1e21}, {"ZGoto", 0.0006}}),
+                                             kParameters));
+    EXPECT_EQ(box.ReadFile(kParameters), Golden("cosmos_wide.dat"));
+    EXPECT_EQ(box.ReadFile(kParameters + ".bck"), Golden("cosmos_wide.dat"));
     // Long names and huge values widen the line; a NUL in a name is kept.
     const std::string line = FormatParameterLine(std::string(400, 'N'), 1e300);
     EXPECT_EQ(line.size(), 400u + 1u + 301u + 4u + 1u);
