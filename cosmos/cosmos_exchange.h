@@ -2,9 +2,8 @@
 // host's macro in GEOPAK-WIN ("ZOR_GEO.DAT") and the answer the macro writes
 // back ("GEO_ZOR.DAT"), plus the free file functions of one exchange.
 //
-// Formatting and parsing are pure functions, so tests, the fuzzer and the
-// benchmark use them without files; the functions below them do the file
-// handling around them.
+// Formatting and parsing are pure functions; the functions below them do the
+// file handling around them.
 #pragma once
 
 #include "cosmos/parameter_map.h"
@@ -49,9 +48,6 @@ double ParseAnswerValue(std::string_view text);
 // greater than 0; the name is everything before the first "=", blanks kept.
 // Returns whether the line was an entry.
 bool MergeAnswerLine(ParameterMap& map, std::string_view line);
-// Splits text into lines (LF or CR LF) and merges each; lines of
-// kMaxAnswerLine characters or more are skipped, as the file reader does.
-void MergeAnswerText(ParameterMap& map, std::string_view text);
 // The result an answer gives: "Error" (inserted with 0.0 when missing) of 1.0
 // gives 1, of 2.0 gives 2, anything else 0.
 int AnswerResult(ParameterMap& map);

@@ -35,16 +35,6 @@ bool MergeAnswerLine(ParameterMap& map, std::string_view line) {
     return true;
 }
 
-void MergeAnswerText(ParameterMap& map, std::string_view text) {
-    while (!text.empty()) {
-        const size_t end = text.find('\n');
-        std::string_view line = text.substr(0, end);
-        text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        if (line.size() < kMaxAnswerLine) MergeAnswerLine(map, line);
-    }
-}
-
 int AnswerResult(ParameterMap& map) {
     const double error = map["Error"];
     if (error == 1.0) return cosmos_result::kError1;

@@ -1,39 +1,96 @@
-// libFuzzer target: the COSMOS answer parser and merge, fed hostile names,
-// values, line lengths and bytes. Checks that the map stays consistent, the
-// result is one of 0/1/2, and what the plug-in would write back parses to
-// the same names and (within the written precision) the same values.
+// libFuzzer target: the COSMOS answer as the plug-in takes it, a GEO_ZOR.DAT
+// in a private exchange folder read by the answer wait, with hostile names,
+// values, line ends, lengths and bytes. Checks that the result is one of
+// 0/1/2, the file is consumed and its backup written, the map stays
+// consistent, and what the plug-in would write back reads again to the same
+// names and (within the written precision) the same values.
+//
+// A byte 0xFF repeats the byte before it 8191 more times (while the text is
+// shorter than the reader's 64 KiB piece), so lines around that size are
+// reachable from short inputs.
 #include "cosmos/cosmos_exchange.h"
 #include "cosmos/parameter_map.h"
+#include "platform/platform.h"
 
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-#include <string_view>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+
+namespace {
+
+const std::string kAnswer = "C:\\GEO_ZOR.DAT";
+const std::string kMessage = "C:\\REMOTE.MSG";
+
+std::string Expand(const uint8_t* data, size_t size) {
+    std::string text;
+    for (size_t i = 0; i < size; ++i) {
+        if (data[i] == 0xFF && !text.empty() && text.size() < kMaxAnswerLine) {
+            text.append(8191, text.back());
+        } else {
+            text += static_cast<char>(data[i]);
+        }
+    }
+    return text;
+}
+
+// A folder of this process as drive C: (in memory where there is such a
+// folder: the reader writes its backup line by line), removed at exit, and
+// waits that take no real time.
+struct Drive {
+    std::filesystem::path folder;
+    Drive() {
+        const std::filesystem::path shm = "/dev/shm";
+        folder = (std::filesystem::is_directory(shm) ? shm : std::filesystem::temp_directory_path()) /
+                 ("fuzz-cosmos-answer-" + std::to_string(std::random_device()()));
+        std::filesystem::create_directories(folder);
+        plat::SetDriveMap({{'C', folder.string()}});
+        plat::SetTimeScale(1e9);
+    }
+    ~Drive() {
+        std::error_code ignored;
+        std::filesystem::remove_all(folder, ignored);
+    }
+};
+
+int TakeAnswer(ParameterMap& map, const std::string& bytes) {
+    std::ofstream(plat::NativePath(kAnswer), std::ios::binary | std::ios::trunc) << bytes;
+    const int result = AwaitCosmosAnswer(map, kAnswer, kMessage, nullptr, 0, 0);
+    if (plat::PathExists(kAnswer) || !plat::PathExists(kAnswer + ".bck")) std::abort();
+    return result;
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const std::string_view text(reinterpret_cast<const char*>(data), size);
+    static const Drive drive;
     ParameterMap map;
-    MergeAnswerText(map, text);
+    const int result = TakeAnswer(map, Expand(data, size));
+    if (result < 0 || result > 2) std::abort();
 
     size_t visited = 0;
     for (const ParameterMap::Entry& entry : map) {
         ++visited;
         if (entry.first.empty() || entry.first.find('=') != std::string::npos) std::abort();
-        if (!std::isfinite(entry.second)) std::abort();
+        if (entry.first.find('\n') != std::string::npos || !std::isfinite(entry.second)) std::abort();
     }
     if (visited != map.GetCount()) std::abort();
 
+    // Written back, every line the reader can take again comes back.
     ParameterMap again;
-    MergeAnswerText(again, FormatParameterText(map));
-    if (again.GetCount() != map.GetCount()) std::abort();
+    TakeAnswer(again, FormatParameterText(map));
+    size_t readable = 0;
     for (const ParameterMap::Entry& entry : map) {
+        if (FormatParameterLine(entry.first, entry.second).size() > kMaxAnswerLine) continue;
+        ++readable;
         double value = 0.0;
         if (!again.Lookup(entry.first, value)) std::abort();
         if (std::fabs(value - entry.second) > 0.0005 + std::fabs(entry.second) * 1e-15) std::abort();
     }
-
-    const int result = AnswerResult(map);
-    if (result < 0 || result > 2) std::abort();
+    if (again.GetCount() != readable) std::abort();
     return 0;
 }

@@ -1,21 +1,19 @@
 // COSMOS commands through the worker against the scripted COSMOS side: the
-// hand-over and its dialog, cancelling and closing mid-command (restart
-// keys, nested re-send), position polling and its interplay with commands
-// and transaction ends, and the measuring operations' values and refusals.
+// hand-over and its dialog, the accumulated parameter map, cancelling,
+// closing and interrupting mid-command (restart keys, nested re-send, with or
+// without the GEOPAK-WIN window), position polling and its interplay with
+// commands and transaction ends, and the measuring operations' refusals.
 #include "cosmos_fixture.h"
 #include "dialogs/resource.h"
 
-#include <cmath>
 #include <limits>
 
 namespace {
 
 using testsupport::Eventually;
 
-double Value(ParameterMap map, const char* name) { return map[name]; }
-
-void ExpectValues(const ParameterMap& map, std::initializer_list<std::pair<const char*, double>> expected) {
-    for (const auto& [name, value] : expected) EXPECT_EQ(Value(map, name), value) << name;
+ScriptedCosmos::Responder Answer(std::string text) {
+    return [text](const CosmosCommand&) { return std::optional<std::string>(text); };
 }
 
 class Commands : public CosmosTest {
@@ -26,34 +24,20 @@ protected:
         EXPECT_FALSE(dialogs.empty());
         return dialogs.empty() ? testsupport::ScriptedUI::Modeless{} : dialogs.back();
     }
-    // Holds the next command unanswered; everything else is answered.
-    void HoldNext() {
-        auto hold = std::make_shared<std::atomic<bool>>(true);
-        cosmos.SetResponder([hold](const ParameterMap&) -> std::optional<std::string> {
-            if (hold->exchange(false)) return std::nullopt;
-            return std::string("Error=0\n");
-        });
-    }
 };
 
-TEST_F(Commands, NotConnectedGives13WithoutFileOrDialog) {
-    EXPECT_EQ(protocol->RunCosmosCommand(), 13);
-    EXPECT_EQ(protocol->MoveTo(1, 2, 3), TRUE);
-    EXPECT_TRUE(box.ui().ModelessDialogs().empty());
-    EXPECT_FALSE(box.Exists("C:\\COSMOS\\VELMOR\\ZOR_GEO.DAT"));
-    // Probing still announces the nominal point.
-    EXPECT_EQ(protocol->MeasurePoint(1, 2, 3, 0, 0, 1), TRUE);
-    ASSERT_EQ(Reports().size(), 1u);
-    EXPECT_EQ(Reports()[0].type, 1);
-}
-
-TEST_F(Commands, MoveToReportsTheReachedPointOnlyWithoutError) {
+TEST_F(Commands, MoveToReportsTheReachedPointOnlyWhileNoErrorStands) {
     ConnectAndStart();
-    cosmos.SetResponder([](const ParameterMap&) { return PointAnswer(1, 2, 3, 0, 0, 0, 1); });
+    // "Error" stays in the maps: an answer without it keeps the last error.
+    for (const char* answer : {"Error=1\nActualX=1\n", "ActualX=1\n"}) {
+        cosmos.SetResponder(Answer(answer));
+        EXPECT_EQ(protocol->MoveTo(1, 2, 3), TRUE);
+        EXPECT_TRUE(Reports().empty()) << answer;
+    }
+    EXPECT_EQ(cosmos.Snapshot().Last()["Error"], 1.0);
+    EXPECT_EQ(protocol->RunCosmosCommand(), 1);
+    cosmos.SetResponder(Answer("Error=0\nActualX=1\nActualY=2\nActualZ=3\nActualA=90\nActualB=90\nActualC=0\n"));
     EXPECT_EQ(protocol->MoveTo(1, 2, 3), TRUE);
-    EXPECT_TRUE(Reports().empty());
-    cosmos.SetResponder([](const ParameterMap&) { return PointAnswer(1, 2, 3, 90, 90, 0); });
-    EXPECT_EQ(protocol->MoveTo(-12.5, 2, 3), TRUE);
     const auto reports = Reports();
     ASSERT_EQ(reports.size(), 2u);
     EXPECT_EQ(reports[0].type, 2);
@@ -62,10 +46,6 @@ TEST_F(Commands, MoveToReportsTheReachedPointOnlyWithoutError) {
     EXPECT_NEAR(reports[0].secondPoint.z, 2.0, 1e-12);
     EXPECT_EQ(reports[1].type, 1);
     EXPECT_EQ(reports[1].reportedPoint.y, 2.0);
-
-    const auto command = cosmos.Snapshot().commands.back();
-    EXPECT_NE(command.bytes.find("XGoto=     -12.500\r\n"), std::string::npos);
-    ExpectValues(command.values, {{"Cmd", 9.0}, {"SkipInit", 0.0}, {"MachType", 1.0}});
     const auto dialog = LastDialog();
     EXPECT_EQ(dialog.templateId, IDD_COSMOS_COMMAND);
     EXPECT_EQ(dialog.texts.at(-1), "Cosmos Command In Progress 9 0\n");
@@ -73,29 +53,30 @@ TEST_F(Commands, MoveToReportsTheReachedPointOnlyWithoutError) {
     plat::PumpMessages();
     EXPECT_TRUE(LastDialog().destroyed);
     EXPECT_EQ(protocol->m_commandDialog, nullptr);
-    EXPECT_EQ(protocol->m_parameters["ActualA"], 90.0);  // the answer came back into the caller's map
 }
 
-TEST_F(Commands, MeasuringValuesAndLaterFilesKeepThem) {
+// Every name a map ever held goes out again, in the order the map keeps
+// (names from answers included: case counts, characters are signed).
+TEST_F(Commands, LaterCommandsCarryTheWholeAccumulatedMap) {
     ConnectAndStart();
+    cosmos.SetResponder(Answer("Error=0\nActualX=1.5\nActualY=-2\nActualZ=3.25\nActualA=90\nActualB=0\nActualC=45\n"
+                               "error=2\nZ\xE9=1\n"));
     EXPECT_EQ(protocol->MeasurePoint(10, 20, 30, 0, 0, -2), TRUE);
-    ExpectValues(cosmos.Snapshot().Last(), {{"Cmd", 8.0}, {"XStart", 10.0}, {"YStart", 20.0}, {"ZStart", 33.0},
-                                            {"XTarget", 10.0}, {"YTarget", 20.0}, {"ZTarget", 27.0}});
-
-    EXPECT_EQ(protocol->MoveTo(5, 6, 7), TRUE);
-    ExpectValues(cosmos.Snapshot().Last(), {{"Cmd", 9.0}, {"ZStart", 33.0}, {"ZTarget", 27.0}, {"ZGoto", 7.0}});
     EXPECT_EQ(protocol->SetProbeAngles(90, 180, 0), TRUE);
-    const ParameterMap head = cosmos.Snapshot().Last();
-    ExpectValues(head, {{"Cmd", 2.0}, {"ProbeD", 2.0}, {"Ph9A", 90.0}, {"Ph9B", 180.0}, {"ZGoto", 7.0}});
-    double value = 0.0;
-    for (const char* zero : {"Tree", "XProbe", "YProbe", "ZProbe"}) EXPECT_TRUE(head.Lookup(zero, value)) << zero;
-    EXPECT_EQ(protocol->SetProbeAngles(0, 0, -1.5), TRUE);
-    EXPECT_EQ(Value(cosmos.Snapshot().Last(), "ProbeD"), -1.5);
+    EXPECT_EQ(protocol->MoveTo(5, 6, 7), TRUE);
+    EXPECT_EQ(cosmos.Snapshot().Last().bytes, testsupport::Golden("cosmos_accumulated.dat"));
+    EXPECT_EQ(protocol->SetProbeAngles(0, 0, -1.5), TRUE);  // only exactly 0 becomes 2
+    EXPECT_EQ(cosmos.Snapshot().Last()["ProbeD"], -1.5);
 }
 
-TEST_F(Commands, RefusalsSendNothing) {
+TEST_F(Commands, NotConnectedOrRefusedSendsNothing) {
+    EXPECT_EQ(protocol->RunCosmosCommand(), 13);
+    EXPECT_EQ(protocol->MoveTo(1, 2, 3), TRUE);
+    EXPECT_EQ(protocol->MeasurePoint(1, 2, 3, 0, 0, 1), TRUE);  // still announces the nominal point
+    ASSERT_EQ(Reports().size(), 1u);
+    EXPECT_EQ(Reports()[0].type, 1);
+    EXPECT_FALSE(box.Exists("C:\\COSMOS\\VELMOR\\ZOR_GEO.DAT"));
     ConnectAndStart();
-    const size_t before = cosmos.CommandCount();
     const double nan = std::numeric_limits<double>::quiet_NaN();
     EXPECT_EQ(protocol->MeasurePoint(1, 2, 3, 0, 0, 0), FALSE);
     EXPECT_EQ(protocol->MeasurePoint(1, 2, 3, nan, 0, 1), FALSE);
@@ -107,83 +88,108 @@ TEST_F(Commands, RefusalsSendNothing) {
     EXPECT_EQ(protocol->MoveTo(1, 2, 3), FALSE);
     protocol->m_hasIndexableHead = 0;
     EXPECT_EQ(protocol->SetProbeAngles(90, 180, 0), FALSE);
-    EXPECT_EQ(cosmos.CommandCount(), before);
-    EXPECT_TRUE(Reports().empty());
+    EXPECT_EQ(cosmos.CommandCount(), 1u);  // Connect's
+    EXPECT_EQ(Reports().size(), 1u);
     EXPECT_TRUE(box.ui().ModelessDialogs().empty());
-    // A tiny but real direction is fine.
     protocol->m_machineType = 1;
-    EXPECT_EQ(protocol->MeasurePoint(0, 0, 0, 1e-100, 0, 0), TRUE);
-    EXPECT_EQ(Value(cosmos.Snapshot().Last(), "XTarget"), 3.0);
+    EXPECT_EQ(protocol->MeasurePoint(0, 0, 0, 1e-100, 0, 0), TRUE);  // tiny but real
+    EXPECT_EQ(cosmos.Snapshot().Last()["XTarget"], 3.0);
 }
 
-TEST_F(Commands, LostGeopakWindowAsksFirst) {
-    ConnectAndStart();
-    plat::DestroyTopLevelWindow(cosmos.Geopak());
-    const size_t before = cosmos.CommandCount();
-    EXPECT_EQ(protocol->RunCosmosCommand(), 12);
-    EXPECT_EQ(box.ui().Messages().at(0).style, MB_YESNO | MB_SYSTEMMODAL);
-    EXPECT_EQ(cosmos.CommandCount(), before);
-    box.ui().QueueAnswer(IDYES);
-    EXPECT_EQ(protocol->RunCosmosCommand(), 0);
-    EXPECT_EQ(cosmos.CommandCount(), before + 1);
-}
+// Cancel or the close box in the dialog, or the host's interrupt, while a
+// command waits: the macro is cancelled and restarted, the caller's map is
+// re-sent with SkipInit 1, and every later command keeps SkipInit 1. Without
+// a GEOPAK-WIN window the cancel searches 5 s, asks, says so, and the restart
+// keys still go where the focus is.
+struct StopCase {
+    enum { kCancel, kClose, kInterrupt, kInterruptWithoutWindow } how;
+    int result;
+    bool visible, destroyed;  // the dialog, before its queued close is pumped
+};
 
-TEST_F(Commands, CancelOrCloseMidCommandRestartsTheMacroAndLaterCommandsKeepSkipInit) {
+TEST_F(Commands, StoppedCommandRestartsTheMacroAndLaterCommandsKeepSkipInit) {
     ConnectAndStart();
-    plat::SetTimeScale(2.0);  // the 250 ms between the restart strings, measured from outside
-    const std::vector<std::string> cancel = KeyLines(protocol->m_cancelMacroKeys);
-    const std::vector<std::string> restart1 = KeyLines(protocol->m_restartMacroKeys1);
-    const std::vector<std::string> expected =
-        KeyLines(protocol->m_cancelMacroKeys + protocol->m_restartMacroKeys1 + protocol->m_restartMacroKeys2);
     protocol->m_parameters["XGoto"] = 4.0;
-    for (const bool close : {false, true}) {
-        HoldNext();
-        protocol->m_parameters["Cmd"] = close ? 8.0 : 9.0;
-        const size_t before = cosmos.CommandCount();
-        std::thread actor([&] {
-            ASSERT_TRUE(Eventually([&] { return cosmos.CommandCount() > before; }));
-            if (close) {
-                plat::PostDialogClose(LastDialog().handle);
-            } else {
-                plat::PostDialogCommand(LastDialog().handle, IDCANCEL);
-            }
+    uint32_t askedAt = 0;
+    for (const StopCase& c : {StopCase{StopCase::kInterruptWithoutWindow, 200, true, false},
+                              {StopCase::kCancel, 202, false, false}, {StopCase::kClose, 202, false, true},
+                              {StopCase::kInterrupt, 200, true, false}}) {
+        const bool window = c.how != StopCase::kInterruptWithoutWindow;
+        // One stop at real speed, where nothing but the pause between the restart strings takes 250 ms.
+        plat::SetTimeScale(c.how == StopCase::kInterrupt ? 1.0 : 50.0);
+        cosmos.OpenGeopak();
+        cosmos.SetResponder([](const CosmosCommand& command) {
+            return command["SkipInit"] == 1.0 ? std::optional<std::string>("Error=0\n") : std::nullopt;
         });
-        EXPECT_EQ(protocol->RunCosmosCommand(), 202);
+        protocol->m_parameters["SkipInit"] = 0.0;
+        box.ui().ClearMessages();
+        box.ui().OnMessage([&](const testsupport::ShownMessage&) {
+            askedAt = plat::TickCount();
+            return IDNO;
+        });
+        const size_t before = cosmos.CommandCount(), keysBefore = cosmos.Snapshot().keys.size();
+        uint32_t stoppedAt = 0;
+        std::thread actor([&] {
+            EXPECT_TRUE(Eventually([&] { return cosmos.CommandCount() > before; }, 20000));  // stops it anyway
+            if (!window) {
+                cosmos.CloseGeopak();
+                plat::SetForegroundWindow(cosmos.PartManager());  // the keys go where the focus is
+            }
+            stoppedAt = plat::TickCount();
+            if (c.how == StopCase::kClose) plat::PostDialogClose(LastDialog().handle);
+            if (c.how == StopCase::kCancel) plat::PostDialogCommand(LastDialog().handle, IDCANCEL);
+            if (c.how >= StopCase::kInterrupt) protocol->SignalInterrupt();
+        });
+        EXPECT_EQ(protocol->RunCosmosCommand(), c.result);
         actor.join();
-        // Cancel hides; the close comes after the command. The close box destroys at once.
-        EXPECT_FALSE(LastDialog().visible);
-        EXPECT_EQ(LastDialog().destroyed, close);
-        EXPECT_EQ(protocol->m_commandDialog, nullptr);
-        // The nested re-send carried the caller's map with SkipInit 1.
-        const auto commands = cosmos.Snapshot().commands;
-        ASSERT_EQ(commands.size(), before + 2);
-        ExpectValues(commands[before + 1].values, {{"SkipInit", 1.0}, {"MachType", 1.0}, {"XGoto", 4.0}});
-        EXPECT_EQ(protocol->m_parameters["SkipInit"], 1.0);
+        EXPECT_EQ(LastDialog().visible, c.visible);
+        EXPECT_EQ(LastDialog().destroyed, c.destroyed);
+        // The nested re-send was answered, so every key came before it.
+        const auto seen = cosmos.Snapshot();
+        ASSERT_EQ(seen.commands.size(), before + 2);
+        EXPECT_EQ(seen.commands[before + 1]["XGoto"], 4.0);
+        EXPECT_EQ(seen.commands[before + 1]["MachType"], 1.0);
+        const Strings search = {" The Windows with classname xmeas_res4500drawtask9012 cannot be located on the "
+                                "system \n do you want to wait more longer ?",
+                                "CANNOT LOCATE THE GEOPAK WINDOW\n"};
+        EXPECT_EQ(Texts(box.ui().Messages()), window ? Strings() : search);
+        if (window) {
+            ASSERT_EQ(Strings(seen.keys.begin() + keysBefore, seen.keys.end()), Join(kCancelKeys, kRestartKeys));
+            // The second restart string waits 250 ms after the first.
+            EXPECT_GE(seen.keyTicks[keysBefore + kCancelKeys.size() + 3] - stoppedAt, 250u);
+        } else {
+            EXPECT_EQ(seen.partManagerKeys, kRestartKeys);
+            EXPECT_GE(askedAt - stoppedAt, 5000u);
+            EXPECT_EQ(box.ui().Messages().at(1).style, MB_ICONHAND | MB_SYSTEMMODAL);
+        }
     }
-    ASSERT_TRUE(Eventually([&] { return cosmos.Snapshot().keys.size() >= 2 * expected.size(); }))
-        << ::testing::PrintToString(cosmos.Snapshot().keys);
-    const ScriptedCosmos::Seen seen = cosmos.Snapshot();
-    std::vector<std::string> twice = expected;
-    twice.insert(twice.end(), expected.begin(), expected.end());
-    ASSERT_EQ(seen.keys, twice);
-    const size_t firstOf2 = cancel.size() + restart1.size();
-    const uint32_t gap = seen.keyTicks[firstOf2] - seen.keyTicks[firstOf2 - 1];
-    EXPECT_GE(gap, 180u);  // taken by polling: a little late either side
-    EXPECT_LT(gap, 2000u);
-
+    plat::SetTimeScale(50.0);
+    // A command whose window is gone asks first: No sends nothing (12), Yes goes on.
+    cosmos.CloseGeopak();
+    cosmos.SetResponder(Answer("Error=0\n"));
+    box.ui().ClearMessages();
+    EXPECT_EQ(protocol->RunCosmosCommand(), 12);
+    EXPECT_EQ(cosmos.CommandCount(), 9u);
+    box.ui().QueueAnswer(IDYES);
     EXPECT_EQ(protocol->SetProbeAngles(0, 0, 0), TRUE);
-    EXPECT_EQ(Value(cosmos.Snapshot().Last(), "SkipInit"), 1.0);
+    EXPECT_EQ(Texts(box.ui().Messages()), Strings(2, " Geopak Window Lost - Do you want to continue anyway ?"));
+    EXPECT_EQ(box.ui().Messages().at(0).style, MB_YESNO | MB_SYSTEMMODAL);
     EXPECT_EQ(LastDialog().texts.at(-1), "Cosmos Command In Progress 2 1\n");
 }
 
 TEST_F(Commands, CounterShowsZeroAfterTheFirstSlice) {
     ConnectAndStart();
     std::string firstCounter;
-    cosmos.SetResponder([](const ParameterMap&) -> std::optional<std::string> { return std::nullopt; });
+    cosmos.SetResponder([](const CosmosCommand&) { return std::nullopt; });
+    // Answered by hand once taken: an answer written earlier would be thrown away as stale.
+    std::function<void()> answerOnceTaken = [&] {
+        if (cosmos.CommandCount() < 2) return box.ui().OnNextIdle(answerOnceTaken);
+        cosmos.WriteAnswer("Error=0\n");
+    };
     box.ui().OnNextIdle([&] {
         box.ui().OnNextIdle([&] {
             firstCounter = LastDialog().texts.at(IDC_COMMAND_COUNTER);
-            box.ui().OnNextIdle([&] { cosmos.WriteAnswer("Error=0\n"); });
+            answerOnceTaken();
         });
     });
     EXPECT_EQ(protocol->RunCosmosCommand(), 0);
@@ -192,31 +198,28 @@ TEST_F(Commands, CounterShowsZeroAfterTheFirstSlice) {
 
 class Polling : public CosmosTest {
 protected:
-    void StartPolling(bool hold) {
-        m_holdPolls = hold;
+    void StartPolling() {
         ConnectAndStart();
-        cosmos.SetResponder([this](const ParameterMap& command) -> std::optional<std::string> {
-            if (Value(command, "Cmd") != 5.0) return PointAnswer(-1, -1, -1, 90, 90, 0);
+        cosmos.SetResponder([this](const CosmosCommand& command) -> std::optional<std::string> {
+            if (command["Cmd"] != 5.0) return "Error=0\nActualX=-1\n";
             if (m_holdPolls) return std::nullopt;
-            return PointAnswer(++m_polls, 0, 0, 0, 90, 90);
+            return "ActualX=" + std::to_string(++m_polls) + "\nActualB=90\nActualC=90\n";
         });
         protocol->OnStartTransaction();
-        // Connect's command, then a poll.
-        if (hold) {
-            ASSERT_TRUE(Eventually([&] { return cosmos.CommandCount() >= 2; }));
-        }
     }
+    // Until the scripted side has taken the n-th file.
+    void AwaitFile(size_t n) { ASSERT_TRUE(Eventually([&] { return cosmos.CommandCount() >= n; })); }
     std::atomic<bool> m_holdPolls{false};
     std::atomic<int> m_polls{0};
 };
 
 TEST_F(Polling, ReportsNeverInterleaveAndTheStopWaitsForTheWorker) {
-    StartPolling(false);
+    StartPolling();
     ASSERT_TRUE(Eventually([&] { return Reports().size() >= 6; }));
     for (int i = 0; i < 5; ++i) EXPECT_EQ(protocol->MoveTo(0, 0, 0), TRUE);
     protocol->OnStopTransaction();
     const auto reports = Reports();
-    EXPECT_EQ(reports[0].position.x, 1.0);
+    EXPECT_EQ(reports.at(0).position.x, 1.0);
     ASSERT_EQ(reports.size() % 2, 0u);
     for (size_t i = 0; i < reports.size(); i += 2) {
         EXPECT_EQ(reports[i].type, 2);
@@ -226,49 +229,43 @@ TEST_F(Polling, ReportsNeverInterleaveAndTheStopWaitsForTheWorker) {
     }
     // Every poll is a fresh "Cmd" only map.
     for (const auto& command : cosmos.Snapshot().commands) {
-        if (Value(command.values, "Cmd") == 5.0) {
+        if (command["Cmd"] == 5.0) {
             EXPECT_EQ(command.bytes, testsupport::Golden("cosmos_poll.dat"));
         }
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    // Once the stop has returned no cycle of the transaction is left.
+    protocol->SuspendThread();
+    protocol->ResumeThread();
     EXPECT_EQ(Reports().size(), reports.size());
 }
 
-TEST_F(Polling, StopDuringAWaitingPollRestartsTheMacroBeforeItReturns) {
-    StartPolling(true);
-    protocol->OnStopTransaction();
-    // The handshake came back only after the restart keys and the re-send.
-    const auto restart2 = KeyLines(protocol->m_restartMacroKeys2);
-    const auto keys = cosmos.Snapshot().keys;
-    ASSERT_GE(keys.size(), restart2.size());
-    EXPECT_TRUE(std::equal(restart2.begin(), restart2.end(), keys.end() - restart2.size()));
-    EXPECT_EQ(Value(cosmos.Snapshot().Last(), "SkipInit"), 1.0);
-    EXPECT_TRUE(Reports().empty());
-}
-
-TEST_F(Polling, AnswerOfAPollWhoseTransactionEndedIsDropped) {
-    StartPolling(true);
-    // The framework ends the transaction while the answer is awaited.
-    protocol->CMMProtocolWithThread::OnStopTransaction();
-    cosmos.WriteAnswer(PointAnswer(7, 7, 7, 0, 0, 0));
-    ASSERT_TRUE(Eventually([&] { return !box.Exists("C:\\COSMOS\\VELMOR\\GEO_ZOR.DAT"); }));
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    EXPECT_TRUE(Reports().empty());
-}
-
-TEST_F(Polling, CommandHandedOverDuringAPollEndsItWith201AndNoKeys) {
-    StartPolling(true);
-    const size_t before = cosmos.CommandCount();
-    // The hand-over itself, without the pause that RunCosmosCommand puts first.
+TEST_F(Polling, WaitingPollsEndByCommandWithoutKeysByStopWithRestartAndByTransactionEndWithoutReport) {
+    m_holdPolls = true;
+    StartPolling();
+    AwaitFile(2);  // Connect's, then the first poll
+    // A command handed over (without the pause RunCosmosCommand puts first) ends the poll with 201.
     protocol->m_workerParameters["Cmd"] = 9.0;
     protocol->m_pendingCommandKind = 1;
     protocol->m_commandRequestEvent.Set();
-    ASSERT_TRUE(protocol->m_commandDoneEvent.Wait(100000));
+    ASSERT_TRUE(protocol->m_commandDoneEvent.Wait(kWindowBudgetMs));
     EXPECT_EQ(protocol->m_lastCommandResult, 0);
+    EXPECT_EQ(cosmos.Snapshot().commands.at(2)["Cmd"], 9.0);
     EXPECT_TRUE(cosmos.Snapshot().keys.empty());
-    const auto commands = cosmos.Snapshot().commands;
-    ASSERT_GT(commands.size(), before);
-    EXPECT_EQ(Value(commands[before].values, "Cmd"), 9.0);
+
+    // The stop's handshake comes back only after the restart keys and the re-send.
+    AwaitFile(4);
+    protocol->OnStopTransaction();
+    EXPECT_EQ(cosmos.Snapshot().keys, Join(kCancelKeys, kRestartKeys));
+    EXPECT_EQ(cosmos.Snapshot().Last()["SkipInit"], 1.0);
+
+    // The framework ends the transaction while the answer is awaited: it is dropped.
+    protocol->OnStartTransaction();
+    AwaitFile(6);  // after the stop's re-send
+    protocol->CMMProtocolWithThread::OnStopTransaction();
+    cosmos.WriteAnswer("ActualX=7\n");
+    ASSERT_TRUE(Eventually([&] { return !box.Exists("C:\\COSMOS\\VELMOR\\GEO_ZOR.DAT"); }));
+    protocol->SuspendThread();  // the cycle that took the answer is over
+    protocol->ResumeThread();
     EXPECT_TRUE(Reports().empty());
 }
 

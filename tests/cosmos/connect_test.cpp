@@ -47,17 +47,11 @@ TEST_F(Connect, ClosesGeopakStartsTheMacroAndSendsTheFirstExchange) {
     box.WriteFile(kVelmor + "REMOTE.MSG", "stale");
     box.WriteFile(kVelmor + "GEO_ZOR.DAT", "Error=1\r\n");
 
-    ASSERT_EQ(protocol->Connect(), 1) << [&] {
-        std::string shown = box.ReadFile("C:\\cosmosvelmor.log");
-        for (const testsupport::ShownMessage& m : box.ui().Messages()) shown += "\n[box] " + m.text;
-        return shown;
-    }();
+    ASSERT_EQ(protocol->Connect(), 1) << ::testing::PrintToString(Texts(box.ui().Messages()));
     EXPECT_TRUE(protocol->IsConnected());
-    EXPECT_TRUE(box.ui().Messages().empty());
     // Cancel, then exit, typed into the old GEOPAK-WIN.
-    std::vector<std::string> expectedKeys = KeyLines(protocol->m_cancelMacroKeys + protocol->m_exitGeopakKeys);
     const ScriptedCosmos::Seen seen = cosmos.Snapshot();
-    EXPECT_EQ(seen.keys, expectedKeys);
+    EXPECT_EQ(seen.keys, Join(kCancelKeys, kExitKeys));
     EXPECT_EQ(seen.remoteAsks, 1);
     EXPECT_EQ(seen.lastAsk, Golden("cosmos_remote_ask.dat"));
     ASSERT_EQ(seen.commands.size(), 1u);
@@ -86,8 +80,7 @@ TEST_F(Connect, LaunchesPartManagerOrLeavesGeopakToTheUserAndDisconnectCancelsTh
     EXPECT_TRUE(cosmos.Snapshot().keys.empty());
     EXPECT_EQ(protocol->Disconnect(), 1);
     EXPECT_FALSE(protocol->IsConnected());
-    ASSERT_TRUE(testsupport::Eventually(
-        [&] { return cosmos.Snapshot().keys == KeyLines(protocol->m_cancelMacroKeys); }));
+    ASSERT_TRUE(testsupport::Eventually([&] { return cosmos.Snapshot().keys == kCancelKeys; }));
 
     // GEOPAK on another computer: the user is told, the handshake still runs.
     protocol->m_geopakLocal = 0;
@@ -100,116 +93,94 @@ TEST_F(Connect, LaunchesPartManagerOrLeavesGeopakToTheUserAndDisconnectCancelsTh
     EXPECT_FALSE(testsupport::ReadLaunchRecord(kExe));
 }
 
-TEST_F(Connect, InstallationFailuresAreReportedAndStaleFilesAreGoneAnyway) {
+// What Connect shows, logs and returns when the installation is broken, when
+// Remote Manager stays silent (the user's answers, and what turns up
+// meanwhile, decide), when the request cannot be written, and when the host
+// UI throws. Every stale exchange file has gone all the same.
+struct Outcome {
+    const char* name;
+    std::string cosmosPath;
+    std::vector<int> answers;  // to the message boxes in turn; then the last one's side effect
+    enum { kNothing, kRemoteManagerWakes, kLateAnswerFile, kThrows } then;
+    int result;
+    Strings texts, log;
+};
+
+class ConnectOutcome : public CosmosTest, public ::testing::WithParamInterface<Outcome> {};
+
+unsigned StyleOf(const std::string& text) {
+    if (text == kCanceled) return MB_OK;
+    if (text == kWaitLonger || text == kDeclined) return MB_ICONHAND | MB_YESNO | MB_SYSTEMMODAL;
+    return kErrorBox;
+}
+
+TEST_P(ConnectOutcome, ShowsLogsAndReturns) {
+    const Outcome& row = GetParam();
     box.MakeDir("C:\\EMPTY");
     box.MakeDir("C:\\NOEXE\\VELMOR");
     box.WriteFile("C:\\BAD\\VELMOR\\x", "");
     box.WriteFile("C:\\BAD\\EXE\\PMGRWIN.EXE", "not a program");  // not executable
-    for (const char* name : {"REMOTE.MSG", "GEO_ZOR.DAT", "ZOR_GEO.DAT", "REMOTE.ASK", "REMOTE.ANS"}) {
-        box.WriteFile(std::string("C:\\NOEXE\\VELMOR\\") + name, "stale");
-    }
-    const std::pair<std::string, std::string> cases[] = {
-        {"C:\\NOPE", " Cannot locate the COSMOS folder (C:\\NOPE\\)Please check that COSMOS is properly installed\n"},
-        {"C:\\EMPTY\\",
-         "The VELMOR folder cannot be found under the (C:\\EMPTY\\) FOLDER Please contact your VELMOR AGENT\n"},
-        {"C:\\NOEXE\\", "PartManager  cannot be located on (C:\\NOEXE\\)\nthe expected file is C:\\NOEXE\\EXE\\PMGRWIN.EXE"
-                        "\n Please check that COSMOS is properly installed\n"},
-        {"C:\\BAD\\", "Cannot launch PartManager  (PMGRWIN.EXE) \n Please check that COSMOS is properly installed\n"},
-    };
-    for (const auto& [path, message] : cases) {
-        box.ui().ClearMessages();
-        protocol->m_cosmosPath = path;
-        EXPECT_EQ(protocol->Connect(), 0) << path;
-        EXPECT_EQ(Texts(box.ui().Messages()), std::vector<std::string>{message});
-        EXPECT_EQ(box.ui().Messages().at(0).style, kErrorBox);
-        EXPECT_FALSE(protocol->IsConnected());
-    }
-    for (const char* name : {"REMOTE.MSG", "GEO_ZOR.DAT", "ZOR_GEO.DAT", "REMOTE.ASK", "REMOTE.ANS"}) {
-        EXPECT_FALSE(box.Exists(std::string("C:\\NOEXE\\VELMOR\\") + name)) << name;
-    }
-    protocol->m_cosmosPath = "";
-    box.ui().ClearMessages();
-    EXPECT_EQ(protocol->Connect(), 0);
-    EXPECT_EQ(box.ui().MessageCount(), 0u);
-}
-
-// Remote Manager does not answer REMOTE.ASK: the user's answers to the two
-// questions, and what may appear meanwhile, decide.
-struct SilentCase {
-    std::vector<int> answers;
-    enum { kNothing, kRemoteManager, kLateFile } appearsOnLastAnswer;
-    int result;
-    std::vector<std::string> texts;
-    std::vector<std::string> log;
-};
-
-class SilentRemoteManager : public CosmosTest, public ::testing::WithParamInterface<SilentCase> {};
-
-TEST_P(SilentRemoteManager, UserAnswersDecide) {
-    const SilentCase& row = GetParam();
+    box.MakeDir("C:\\NOASK\\VELMOR\\REMOTE.ASK\\sub");  // a folder that deletion cannot remove
+    testsupport::InstallRecordingProgram("C:\\NOASK\\EXE\\PMGRWIN.EXE");
+    for (const char* name : {"REMOTE.MSG", "GEO_ZOR.DAT", "ZOR_GEO.DAT"}) box.WriteFile(kVelmor + name, "stale");
+    protocol->m_cosmosPath = row.cosmosPath;
     protocol->m_debugLog = 1;
-    protocol->m_remoteStartTimeout = kShortWaitMs;
+    protocol->m_remoteStartTimeout = 1000;  // meant to run out
     cosmos.SetAnswerRemoteAsk(false);
-    cosmos.OpenPartManager();
     size_t asked = 0;
-    std::function<int(const testsupport::ShownMessage&)> answer = [&](const testsupport::ShownMessage&) {
-        const bool last = ++asked == row.answers.size();
+    std::function<int(const testsupport::ShownMessage&)> answer = [&](const auto&) {
+        const bool last = ++asked >= row.answers.size();
         if (!last) box.ui().OnMessage(answer);
-        if (last && row.appearsOnLastAnswer == SilentCase::kRemoteManager) {
-            // The wait that follows has to outlast GEOPAK-WIN's window being made.
-            protocol->m_remoteStartTimeout = kWindowBudgetMs;
+        if (last && row.then == Outcome::kThrows) throw std::runtime_error("host UI failed");
+        if (last && row.then == Outcome::kLateAnswerFile) box.WriteFile(kAns, "late");
+        if (last && row.then == Outcome::kRemoteManagerWakes) {
+            protocol->m_remoteStartTimeout = kWindowBudgetMs;  // to outlast GEOPAK-WIN's window being made
             cosmos.SetAnswerRemoteAsk(true);
         }
-        if (last && row.appearsOnLastAnswer == SilentCase::kLateFile) box.WriteFile(kAns, "late");
-        return row.answers[asked - 1];
+        return row.answers.empty() ? IDOK : row.answers[asked - 1];
     };
     box.ui().OnMessage(answer);
     EXPECT_EQ(protocol->Connect(), row.result);
     EXPECT_EQ(protocol->IsConnected(), row.result == 1);
     EXPECT_EQ(Texts(box.ui().Messages()), row.texts);
-    for (const auto& shown : box.ui().Messages()) {
-        EXPECT_EQ(shown.style, shown.text == kCanceled ? MB_OK : MB_ICONHAND | MB_YESNO | MB_SYSTEMMODAL);
-    }
+    for (const auto& shown : box.ui().Messages()) EXPECT_EQ(shown.style, StyleOf(shown.text)) << shown.text;
     EXPECT_EQ(LogMessages(box), row.log);
+    // Only Connect on this folder removes them, failing or not.
+    for (const char* name : {"REMOTE.MSG", "GEO_ZOR.DAT", "ZOR_GEO.DAT"}) {
+        EXPECT_EQ(box.Exists(kVelmor + name), row.cosmosPath != "C:\\COSMOS\\") << name;
+    }
     EXPECT_FALSE(box.Exists(kAns));
     EXPECT_EQ(cosmos.CommandCount(), row.result == 1 ? 1u : 0u);
 }
 
+const std::string kNoCosmos = " Cannot locate the COSMOS folder (C:\\NOPE\\)Please check that COSMOS is properly installed\n";
+const std::string kAppeared = " the file : " + kAns + " has appeared now : may be we should adjust the time out ";
+const std::string kStillNot = " the file : " + kAns + " is still not here and the user asked to continue";
 INSTANTIATE_TEST_SUITE_P(
-    Paths, SilentRemoteManager,
+    Paths, ConnectOutcome,
     ::testing::Values(
-        SilentCase{{IDNO, IDNO}, SilentCase::kNothing, 0, {kWaitLonger, kDeclined, kCanceled}, {kNotFound}},
-        SilentCase{{IDYES}, SilentCase::kRemoteManager, 1, {kWaitLonger}, {kNotFound, kSending, kSuccess}},
-        SilentCase{{IDNO, IDYES},
-                   SilentCase::kLateFile,
-                   1,
-                   {kWaitLonger, kDeclined},
-                   {kNotFound, " the file : " + kAns + " has appeared now : may be we should adjust the time out ",
-                    kSending, kSuccess}},
-        SilentCase{{IDNO, IDYES},
-                   SilentCase::kNothing,
-                   1,
-                   {kWaitLonger, kDeclined},
-                   {kNotFound, " the file : " + kAns + " is still not here and the user asked to continue", kSending,
-                    kSuccess}}));
-
-TEST_F(Connect, RemoteAskThatCannotBeCreated) {
-    box.MakeDir(kVelmor + "REMOTE.ASK\\sub");  // a folder that deletion cannot remove
-    cosmos.OpenPartManager();
-    EXPECT_EQ(protocol->Connect(), 0);
-    EXPECT_EQ(Texts(box.ui().Messages()),
-              (std::vector<std::string>{"Cannot Open " + kVelmor + "REMOTE.ASK", kDeclined, kCanceled}));
-    EXPECT_EQ(box.ui().Messages()[0].style, kErrorBox);
-}
-
-TEST_F(Connect, ExceptionBecomesALogLineAndZero) {
-    protocol->m_debugLog = 1;
-    protocol->m_cosmosPath = "C:\\NOPE\\";
-    box.ui().OnMessage([](const testsupport::ShownMessage&) -> int { throw std::runtime_error("host UI failed"); });
-    EXPECT_EQ(protocol->Connect(), 0);
-    EXPECT_EQ(LogMessages(box),
-              (std::vector<std::string>{"There was an untrapped execption in MitutoyoCosmosProtocol::Connect"}));
-}
+        Outcome{"NoCosmosFolder", "C:\\NOPE", {}, Outcome::kNothing, 0, {kNoCosmos}, {}},
+        Outcome{"NoVelmorFolder", "C:\\EMPTY\\", {}, Outcome::kNothing, 0,
+                {"The VELMOR folder cannot be found under the (C:\\EMPTY\\) FOLDER Please contact your VELMOR AGENT\n"}, {}},
+        Outcome{"NoPartManager", "C:\\NOEXE\\", {}, Outcome::kNothing, 0,
+                {"PartManager  cannot be located on (C:\\NOEXE\\)\nthe expected file is C:\\NOEXE\\EXE\\PMGRWIN.EXE\n "
+                 "Please check that COSMOS is properly installed\n"}, {}},
+        Outcome{"PartManagerDoesNotStart", "C:\\BAD\\", {}, Outcome::kNothing, 0,
+                {"Cannot launch PartManager  (PMGRWIN.EXE) \n Please check that COSMOS is properly installed\n"}, {}},
+        Outcome{"NoFolderSet", "", {}, Outcome::kNothing, 0, {}, {}},
+        Outcome{"ExceptionIsLogged", "C:\\NOPE\\", {}, Outcome::kThrows, 0, {kNoCosmos},
+                {"There was an untrapped execption in MitutoyoCosmosProtocol::Connect"}},
+        Outcome{"RequestCannotBeWritten", "C:\\NOASK\\", {IDOK, IDNO}, Outcome::kNothing, 0,
+                {"Cannot Open C:\\NOASK\\VELMOR\\REMOTE.ASK", kDeclined, kCanceled}, {}},
+        Outcome{"UserGivesUp", "C:\\COSMOS\\", {IDNO, IDNO}, Outcome::kNothing, 0,
+                {kWaitLonger, kDeclined, kCanceled}, {kNotFound}},
+        Outcome{"RemoteManagerAnswersTheSecondWait", "C:\\COSMOS\\", {IDYES}, Outcome::kRemoteManagerWakes, 1,
+                {kWaitLonger}, {kNotFound, kSending, kSuccess}},
+        Outcome{"LateAnswerFile", "C:\\COSMOS\\", {IDNO, IDYES}, Outcome::kLateAnswerFile, 1,
+                {kWaitLonger, kDeclined}, {kNotFound, kAppeared, kSending, kSuccess}},
+        Outcome{"UserContinuesAnyway", "C:\\COSMOS\\", {IDNO, IDYES}, Outcome::kNothing, 1,
+                {kWaitLonger, kDeclined}, {kNotFound, kStillNot, kSending, kSuccess}}),
+    [](const ::testing::TestParamInfo<Outcome>& info) { return std::string(info.param.name); });
 
 TEST_F(Connect, GeopakThatDoesNotCloseIsBoundedByTheUser) {
     // A GEOPAK-WIN that ignores its exit keys: nobody plays it.
@@ -223,19 +194,6 @@ TEST_F(Connect, GeopakThatDoesNotCloseIsBoundedByTheUser) {
     EXPECT_EQ(Texts(box.ui().Messages()), (std::vector<std::string>{question, question, kCanceled}));
     EXPECT_EQ(box.ui().Messages()[0].style, MB_YESNO | MB_SYSTEMMODAL);
     plat::DestroyTopLevelWindow(stuck);
-}
-
-TEST_F(Connect, MissingGeopakWindowAsksAfterFiveSeconds) {
-    const uint32_t start = plat::TickCount();
-    protocol->OnStartTransaction();
-    EXPECT_GE(plat::TickCount() - start, 5000u);
-    EXPECT_EQ(Texts(box.ui().Messages()),
-              std::vector<std::string>{" The Windows with classname xmeas_res4500drawtask9012 cannot be located on "
-                                       "the system \n do you want to wait more longer ?"});
-    EXPECT_EQ(protocol->m_geopakWindow.load(), plat::kNoWindow);
-    EXPECT_TRUE(protocol->IsTransactionStarted());
-    protocol->OnStopTransaction();  // not connected: only the framework's part
-    EXPECT_FALSE(protocol->IsTransactionStarted());
 }
 
 }  // namespace

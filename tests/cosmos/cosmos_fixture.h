@@ -1,14 +1,13 @@
 // Shared set-up of the COSMOS protocol tests: the scripted COSMOS side (the
 // COSMOS folders, and a thread playing Remote Manager, the GEOPAK-WIN and
-// PartManager windows and the host's macro, which takes each ZOR_GEO.DAT and answers as the test's
-// responder says), a protocol whose reports to the host are recorded, and a
-// tear-down that ends the worker and lets command dialogs finish first.
+// PartManager windows and the host's macro, which takes each ZOR_GEO.DAT and
+// answers as the test's responder says), a protocol whose reports to the host
+// are recorded, and a tear-down that ends the worker and lets command dialogs
+// finish first. The scripted side reads files and keystrokes with its own
+// code, never with the plug-in's parsers.
 #pragma once
 
 #include "cosmos/cosmos_protocol.h"
-#include "dialogs/templates.h"
-#include "framework/plugin/module.h"
-#include "framework/toolbox.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -18,61 +17,72 @@
 #include <memory>
 #include <mutex>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
+using Strings = std::vector<std::string>;
+
+// A parameter file as the host's macro reads it: "name=value" lines.
+struct CosmosCommand {
+    std::string bytes;  // as it was on disk
+    std::vector<std::pair<std::string, double>> entries;
+    double operator[](const std::string& name) const;  // NaN when the file has no such line
+};
+
+// The default key settings, as the window that receives them logs them.
+inline const Strings kCancelKeys = {"%R", "I", "{TAB}", "{TAB}", "{TAB}", "{DOWN}", "{DOWN}", "{TAB}", "{TAB}", "{ENTER}"};
+inline const Strings kRestartKeys = {"%R", "{DOWN}", "{ENTER}", "1", "{ENTER}", "{ENTER}"};  // both strings
+inline const Strings kExitKeys = {"%I", "{DOWN}", "{DOWN}", "{ENTER}"};
+inline Strings Join(Strings a, const Strings& b) { return a.insert(a.end(), b.begin(), b.end()), a; }
+Strings Texts(const std::vector<testsupport::ShownMessage>& shown);
+
 class ScriptedCosmos {
 public:
     static constexpr const char* kGeopakClass = "xmeas_res4500drawtask9012";
-    struct Command {
-        std::string bytes;  // ZOR_GEO.DAT as it was on disk
-        ParameterMap values;
-    };
     // Everything the side has taken so far.
     struct Seen {
-        std::vector<Command> commands;
-        std::vector<std::string> keys;
-        std::vector<uint32_t> keyTicks;  // virtual time each key was taken
+        std::vector<CosmosCommand> commands;
+        Strings keys;                    // typed into GEOPAK-WIN
+        std::vector<uint32_t> keyTicks;  // virtual time each was taken
+        Strings partManagerKeys;         // typed into PartManager
         int remoteAsks = 0;
         std::string lastAsk;
-        ParameterMap Last() const { return commands.empty() ? ParameterMap() : commands.back().values; }
+        CosmosCommand Last() const { return commands.empty() ? CosmosCommand{} : commands.back(); }
     };
     // The answer text for a command, or nothing to leave it unanswered.
-    using Responder = std::function<std::optional<std::string>(const ParameterMap& command)>;
+    using Responder = std::function<std::optional<std::string>(const CosmosCommand& command)>;
 
     // Plays from construction to destruction.
     explicit ScriptedCosmos(testsupport::Sandbox& sandbox);
     ~ScriptedCosmos();
-    ScriptedCosmos(const ScriptedCosmos&) = delete;
-    ScriptedCosmos& operator=(const ScriptedCosmos&) = delete;
 
     void SetResponder(Responder responder) { Locked([&] { m_responder = std::move(responder); }); }
     void SetAnswerRemoteAsk(bool answer) { Locked([&] { m_answerRemoteAsk = answer; }); }
-    void OpenGeopak() { Open(m_geopak, kGeopakClass, "GEOPAK-WIN"); }
-    void OpenPartManager() { Open(m_partManager, "xpartmngr4500drawtask9012", "PartManager"); }
+    void OpenGeopak() { Locked([&] { Open(m_geopak, kGeopakClass); }); }
+    void CloseGeopak();
+    void OpenPartManager() { Locked([&] { Open(m_partManager, "xpartmngr4500drawtask9012"); }); }
+    plat::WindowHandle PartManager() { return Locked([&] { return m_partManager; }); }
     // Writes an answer at once (atomically), whatever the responder says.
     void WriteAnswer(const std::string& text);
-    plat::WindowHandle Geopak() const { return Locked([&] { return m_geopak; }); }
-    Seen Snapshot() const { return Locked([&] { return m_seen; }); }
-    size_t CommandCount() const { return Snapshot().commands.size(); }
+    Seen Snapshot() { return Locked([&] { return m_seen; }); }
+    size_t CommandCount() { return Locked([&] { return m_seen.commands.size(); }); }
 
 private:
     template <class F>
-    auto Locked(F f) const -> decltype(f()) {
+    auto Locked(F f) -> decltype(f()) {
         std::lock_guard<std::mutex> guard(m_lock);
         return f();
     }
-    void Open(plat::WindowHandle& window, const char* windowClass, const char* title) {
-        Locked([&] { window = window != plat::kNoWindow ? window : plat::CreateTopLevelWindow(windowClass, title); });
+    static void Open(plat::WindowHandle& window, const char* windowClass) {
+        if (window == plat::kNoWindow) window = plat::CreateTopLevelWindow(windowClass, windowClass);
     }
     void TakeKeys();
     void AnswerRemoteAsk();
     void TakeCommand();
 
-    mutable std::mutex m_lock;
-    Responder m_responder = [](const ParameterMap&) { return std::optional<std::string>("Error=0\n"); };
+    std::mutex m_lock;
+    Responder m_responder;
     bool m_answerRemoteAsk = true;
     bool m_askAnswered = false;
     plat::WindowHandle m_geopak = plat::kNoWindow;
@@ -82,78 +92,17 @@ private:
     std::thread m_thread;
 };
 
-// "Error" and the given point and angles, as the macro answers.
-inline std::string PointAnswer(double x, double y, double z, double a, double b, double c, int error = 0) {
-    std::ostringstream text;
-    text << "Error=" << error << "\nActualX=" << x << "\nActualY=" << y << "\nActualZ=" << z << "\nActualA=" << a
-         << "\nActualB=" << b << "\nActualC=" << c << "\n";
-    return text.str();
-}
-
-// The canonical key lines a SendKeyString text types.
-inline std::vector<std::string> KeyLines(const std::string& keys) {
-    std::vector<std::string> lines;
-    for (const plat::KeyStroke& key : ParseKeyString(keys).keys) lines.push_back(plat::KeyStrokeText(key));
-    return lines;
-}
-
-inline std::vector<std::string> Texts(const std::vector<testsupport::ShownMessage>& shown) {
-    std::vector<std::string> texts;
-    for (const auto& message : shown) texts.push_back(message.text);
-    return texts;
-}
-
 class CosmosTest : public ::testing::Test {
 protected:
-    // Virtual ms any wait may give the scripted side to create or destroy a
-    // window: 600 real ms at the suite's time scale.
-    static constexpr int kWindowBudgetMs = 30000;
-    // Virtual ms of a wait that is meant to run out.
-    static constexpr int kShortWaitMs = 1000;
+    // Virtual ms any wait may give the scripted side to create a window and
+    // answer: 5 real s at the suite's time scale, for a loaded machine.
+    static constexpr int kWindowBudgetMs = 250000;
 
-    void SetUp() override {
-        // What loading the module does: its dialog templates become known.
-        plat::RegisterTemplates(PluginResourceModule(), &PluginDialogTemplates());
-        protocol = std::make_unique<MitutoyoCosmosProtocol>();
-        // Remote Manager's answer waits for the scripted side to open GEOPAK-WIN
-        // first: a real window, which takes tens of real ms under Wine.
-        protocol->m_remoteStartTimeout = kWindowBudgetMs;
-        protocol->SetClient([this](const ClientMessage& message) {
-            std::lock_guard<std::mutex> guard(m_reportsLock);
-            m_reports.push_back(message);
-        });
-    }
-
-    void TearDown() override {
-        // A worker may sit in an exchange the scripted side left unanswered:
-        // no new polls, and answers until it has left.
-        protocol->CMMProtocolWithThread::OnStopTransaction();
-        cosmos.SetResponder([](const ParameterMap&) { return std::optional<std::string>("Error=0\n"); });
-        std::atomic<bool> ended{false};
-        std::thread ender([&] {
-            protocol->EndThread();
-            ended = true;
-        });
-        while (!ended) {
-            if (!box.Exists("C:\\COSMOS\\VELMOR\\GEO_ZOR.DAT")) cosmos.WriteAnswer("Error=0\n");
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        }
-        ender.join();
-        plat::PumpMessages();  // closes dialogs whose close is still queued
-    }
-
+    void SetUp() override;
+    void TearDown() override;
     // Connected, worker running, the connection's messages forgotten.
-    void ConnectAndStart() {
-        cosmos.OpenPartManager();
-        ASSERT_EQ(protocol->Connect(), 1);
-        ASSERT_TRUE(protocol->StartThread());
-        box.ui().ClearMessages();
-    }
-
-    std::vector<ClientMessage> Reports() {
-        std::lock_guard<std::mutex> guard(m_reportsLock);
-        return m_reports;
-    }
+    void ConnectAndStart();
+    std::vector<ClientMessage> Reports();
 
     testsupport::Sandbox box{50.0};
     ScriptedCosmos cosmos{box};

@@ -1,43 +1,75 @@
 // The scripted COSMOS side: Remote Manager, the GEOPAK-WIN and PartManager
-// windows and the host's macro, played by one polling thread.
-#include "cosmos/cosmos_exchange.h"
+// windows and the host's macro, played by one polling thread; and the
+// fixture's set-up and tear-down around it.
 #include "cosmos_fixture.h"
+#include "dialogs/templates.h"
+#include "framework/plugin/module.h"
 
+#include <charconv>
 #include <chrono>
+#include <cstdlib>
 #include <fstream>
+#include <limits>
 #include <sstream>
 
 namespace {
 
 const std::string kVelmor = "C:\\COSMOS\\VELMOR\\";
 
-// The whole file, read while a deny-write handle keeps its writer out; "" when that fails.
+// The whole file once its writer has let go of it; "" until then.
 std::string ReadWhole(const std::string& dosPath) {
     plat::File file;
     if (!file.Open(dosPath, plat::kFileRead | plat::kFileText | plat::kShareDenyWrite)) return "";
     std::ifstream in(plat::NativePath(dosPath), std::ios::binary);
     std::ostringstream bytes;
     bytes << in.rdbuf();
-    return bytes.str();
+    const std::string text = bytes.str();
+    // A file caught between its creation and its last line is not ready.
+    return text.size() >= 2 && text.compare(text.size() - 2, 2, "\r\n") == 0 ? text : "";
 }
 
-bool EndsWith(const std::string& text, const std::string& end) {
-    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
-}
-
-// Text with CR LF line ends, as the host's macro writes it.
+// Text with CR LF line ends, put in place whole, as the COSMOS side writes it.
 void WriteAtomically(const std::string& dosPath, const std::string& text) {
     std::string bytes;
     for (char c : text) bytes += c == '\n' ? std::string("\r\n") : std::string(1, c);
     testsupport::PutInPlace(plat::NativePath(dosPath), bytes);
 }
 
+// "name=value" lines; the value as written, with "." whatever the locale.
+CosmosCommand ReadCommandFile(const std::string& bytes) {
+    CosmosCommand command{bytes, {}};
+    std::istringstream in(bytes);
+    for (std::string line; std::getline(in, line);) {
+        const size_t equals = line.find('=');
+        const size_t start = line.find_first_not_of(' ', equals + 1);
+        if (equals == std::string::npos || equals == 0 || start == std::string::npos) continue;
+        double value = std::numeric_limits<double>::quiet_NaN();
+        std::from_chars(line.data() + start, line.data() + line.size(), value);
+        command.entries.emplace_back(line.substr(0, equals), value);
+    }
+    return command;
+}
+
 }  // namespace
+
+double CosmosCommand::operator[](const std::string& name) const {
+    for (const auto& [key, value] : entries) {
+        if (key == name) return value;
+    }
+    return std::numeric_limits<double>::quiet_NaN();
+}
+
+Strings Texts(const std::vector<testsupport::ShownMessage>& shown) {
+    Strings texts;
+    for (const auto& message : shown) texts.push_back(message.text);
+    return texts;
+}
 
 // The COSMOS folders and a PMGRWIN.EXE that records how it was started.
 ScriptedCosmos::ScriptedCosmos(testsupport::Sandbox& sandbox) {
     sandbox.MakeDir(kVelmor);
     testsupport::InstallRecordingProgram("C:\\COSMOS\\EXE\\PMGRWIN.EXE");
+    SetResponder([](const CosmosCommand&) { return std::optional<std::string>("Error=0\n"); });
     m_thread = std::thread([this] {
         while (!m_stop) {
             TakeKeys();
@@ -51,42 +83,46 @@ ScriptedCosmos::ScriptedCosmos(testsupport::Sandbox& sandbox) {
 ScriptedCosmos::~ScriptedCosmos() {
     m_stop = true;
     m_thread.join();
-    for (plat::WindowHandle window : {m_geopak, m_partManager}) {
-        if (window != plat::kNoWindow) plat::DestroyTopLevelWindow(window);
-    }
+    for (plat::WindowHandle window : {m_geopak, m_partManager}) plat::DestroyTopLevelWindow(window);
+}
+
+void ScriptedCosmos::CloseGeopak() {
+    Locked([&] {
+        if (m_geopak != plat::kNoWindow) plat::DestroyTopLevelWindow(m_geopak);
+        m_geopak = plat::kNoWindow;
+    });
 }
 
 void ScriptedCosmos::WriteAnswer(const std::string& text) { WriteAtomically(kVelmor + "GEO_ZOR.DAT", text); }
 
 void ScriptedCosmos::TakeKeys() {
-    static const std::vector<std::string> exitKeys = KeyLines("%I{DOWN}{DOWN}{ENTER}");
-    const plat::WindowHandle window = Geopak();
-    if (window == plat::kNoWindow) return;
-    const std::vector<std::string> taken = plat::TakeKeyStrokes(window, 0);
-    const uint32_t now = plat::TickCount();
     std::lock_guard<std::mutex> guard(m_lock);
-    m_seen.keys.insert(m_seen.keys.end(), taken.begin(), taken.end());
-    m_seen.keyTicks.resize(m_seen.keys.size(), now);
-    // GEOPAK-WIN closes once the last keys it got are its exit sequence.
-    const std::vector<std::string>& all = m_seen.keys;
-    if (taken.empty() || all.size() < exitKeys.size() ||
-        !std::equal(exitKeys.begin(), exitKeys.end(), all.end() - exitKeys.size())) {
-        return;
+    if (m_partManager != plat::kNoWindow) {
+        for (const std::string& key : plat::TakeKeyStrokes(m_partManager, 0)) m_seen.partManagerKeys.push_back(key);
     }
-    plat::DestroyTopLevelWindow(m_geopak);
-    m_geopak = plat::kNoWindow;
+    if (m_geopak == plat::kNoWindow) return;
+    const Strings taken = plat::TakeKeyStrokes(m_geopak, 0);
+    Strings& keys = m_seen.keys;
+    keys.insert(keys.end(), taken.begin(), taken.end());
+    m_seen.keyTicks.resize(keys.size(), plat::TickCount());
+    // GEOPAK-WIN closes once the last keys it got are its exit sequence.
+    if (!taken.empty() && keys.size() >= kExitKeys.size() &&
+        Strings(keys.end() - kExitKeys.size(), keys.end()) == kExitKeys) {
+        plat::DestroyTopLevelWindow(m_geopak);
+        m_geopak = plat::kNoWindow;
+    }
 }
 
 void ScriptedCosmos::AnswerRemoteAsk() {
     const std::string ask = kVelmor + "REMOTE.ASK";
+    const bool present = plat::PathExists(ask);
     {
         std::lock_guard<std::mutex> guard(m_lock);
-        if (!plat::PathExists(ask)) m_askAnswered = false;
-        if (!m_answerRemoteAsk || m_askAnswered || !plat::PathExists(ask)) return;
+        if (!present) m_askAnswered = false;
+        if (!present || !m_answerRemoteAsk || m_askAnswered) return;
     }
-    // The request ends with an empty line; anything shorter is still being written.
     const std::string request = ReadWhole(ask);
-    if (!EndsWith(request, "\r\n\r\n")) return;
+    if (request.size() < 4 || request.compare(request.size() - 4, 4, "\r\n\r\n") != 0) return;  // ends with an empty line
     {
         std::lock_guard<std::mutex> guard(m_lock);
         m_askAnswered = true;
@@ -99,16 +135,53 @@ void ScriptedCosmos::AnswerRemoteAsk() {
 
 void ScriptedCosmos::TakeCommand() {
     const std::string path = kVelmor + "ZOR_GEO.DAT";
-    if (!plat::PathExists(path)) return;
-    Command command{ReadWhole(path), {}};
-    // A file caught between its creation and its first line is not ready.
-    if (!EndsWith(command.bytes, "\r\n") || !plat::RemoveFile(path)) return;
-    MergeAnswerText(command.values, command.bytes);
+    const std::string bytes = plat::PathExists(path) ? ReadWhole(path) : "";
+    if (bytes.empty() || !plat::RemoveFile(path)) return;
+    TakeKeys();  // keys typed before this file was written are taken before it is answered
     Responder responder;
     {
         std::lock_guard<std::mutex> guard(m_lock);
-        m_seen.commands.push_back(command);
+        m_seen.commands.push_back(ReadCommandFile(bytes));
         responder = m_responder;
     }
-    if (std::optional<std::string> answer = responder(command.values)) WriteAnswer(*answer);
+    if (std::optional<std::string> answer = responder(ReadCommandFile(bytes))) WriteAnswer(*answer);
+}
+
+void CosmosTest::SetUp() {
+    // What loading the module does: its dialog templates become known.
+    plat::RegisterTemplates(PluginResourceModule(), &PluginDialogTemplates());
+    protocol = std::make_unique<MitutoyoCosmosProtocol>();
+    // Remote Manager's answer waits for the scripted side to open GEOPAK-WIN first.
+    protocol->m_remoteStartTimeout = kWindowBudgetMs;
+    protocol->SetClient([this](const ClientMessage& message) {
+        std::lock_guard<std::mutex> guard(m_reportsLock);
+        m_reports.push_back(message);
+    });
+}
+
+void CosmosTest::TearDown() {
+    // A worker may sit in an exchange the scripted side left unanswered:
+    // no new polls, and answers until it has left.
+    protocol->CMMProtocolWithThread::OnStopTransaction();
+    std::atomic<bool> ended{false};
+    std::thread ender([&] { ended = protocol->EndThread(); });
+    const bool gone = testsupport::Eventually([&] {
+        if (!box.Exists(kVelmor + "GEO_ZOR.DAT")) cosmos.WriteAnswer("Error=0\n");
+        return ended.load();
+    }, 20000);
+    if (!gone) std::abort();  // the test's name is the last one gtest printed
+    ender.join();
+    plat::PumpMessages();  // closes dialogs whose close is still queued
+}
+
+void CosmosTest::ConnectAndStart() {
+    cosmos.OpenPartManager();
+    ASSERT_EQ(protocol->Connect(), 1);
+    ASSERT_TRUE(protocol->StartThread());
+    box.ui().ClearMessages();
+}
+
+std::vector<ClientMessage> CosmosTest::Reports() {
+    std::lock_guard<std::mutex> guard(m_reportsLock);
+    return m_reports;
 }
