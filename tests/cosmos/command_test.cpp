@@ -169,7 +169,7 @@ TEST_F(Commands, StoppedCommandRestartsTheMacroAndLaterCommandsKeepSkipInit) {
     cosmos.SetResponder(Answer("Error=0\n"));
     box.ui().ClearMessages();
     EXPECT_EQ(protocol->RunCosmosCommand(), 12);
-    EXPECT_EQ(cosmos.CommandCount(), 9u);
+    EXPECT_EQ(cosmos.CommandCount(), 9u);  // Connect's, and two for each stop
     box.ui().QueueAnswer(IDYES);
     EXPECT_EQ(protocol->SetProbeAngles(0, 0, 0), TRUE);
     EXPECT_EQ(Texts(box.ui().Messages()), Strings(2, " Geopak Window Lost - Do you want to continue anyway ?"));
