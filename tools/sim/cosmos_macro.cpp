@@ -11,8 +11,6 @@
 #include "machine.h"
 #include "runtime.h"
 
-#include "framework/toolbox.h"
-
 #include <cmath>
 #include <cstdlib>
 #include <map>
