@@ -3,7 +3,7 @@
 PRESET ?= debug
 JOBS ?= 2
 
-.PHONY: all deps build test test-asan test-tsan stress demo bench fuzz windows test-windows screenshots clean
+.PHONY: all deps build test test-asan test-tsan stress demo demo-stress bench fuzz windows test-windows screenshots clean
 
 all: build
 
@@ -34,7 +34,12 @@ demo: build
 bench: deps
 	cmake --preset release >/dev/null
 	cmake --build --preset release -j $(JOBS)
-	./bench/run.sh build/release
+	./bench/run.sh build/release $(if $(BENCH_JSON),--json $(BENCH_JSON))
+
+# `make demo`'s job DEMO_RUNS times beside two busy loops: "N passed, M failed".
+DEMO_RUNS ?= 10
+demo-stress: build
+	./tests/demo_stress.sh $(DEMO_RUNS) build/$(PRESET)
 
 FUZZ_SECONDS ?= 60
 fuzz: deps

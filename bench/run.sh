@@ -1,11 +1,10 @@
 #!/usr/bin/env bash
-# Runs every benchmark program of a release build and prints its figures.
+# Runs cmm_bench of a release build: one table, every figure against the
+# limit the protocols' own cadence implies. Extra arguments go to cmm_bench
+# (--json FILE, --exchanges N, --seconds S).
 set -euo pipefail
 build=${1:-build/release}
-status=0
-for b in "$build"/bin/bench_*; do
-  [ -x "$b" ] || continue
-  echo "== $(basename "$b")"
-  "$b" --benchmark_counters_tabular=true || status=1
-done
-exit $status
+shift || true
+echo "machine: $(nproc) cores, $(uname -m), load average $(cut -d' ' -f1-3 /proc/loadavg)"
+"$build"/bin/cmm_bench "$@"
+echo "load average after: $(cut -d' ' -f1-3 /proc/loadavg)"

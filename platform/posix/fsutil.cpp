@@ -41,6 +41,29 @@ bool PollUntil(const std::function<bool()>& ready, const std::optional<Clock::ti
     }
 }
 
+// One notification instance per thread, kept for the thread's life: closing
+// one waits for the kernel's grace period (synchronize_srcu), 1 to 30 ms and
+// more on a busy machine, and every wait for a file used to pay for it.
+// Watches are added and removed per wait, which costs microseconds.
+class Notifier {
+public:
+    Notifier() : m_fd(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {}
+    ~Notifier() {
+        if (m_fd >= 0) ::close(m_fd);
+    }
+    Notifier(const Notifier&) = delete;
+    Notifier& operator=(const Notifier&) = delete;
+    int Fd() const { return m_fd; }
+
+private:
+    int m_fd;
+};
+
+int ThreadNotifier() {
+    thread_local Notifier notifier;
+    return notifier.Fd();
+}
+
 void DrainEvents(int fd) {
     alignas(inotify_event) char buffer[4096];
     while (::read(fd, buffer, sizeof buffer) > 0) {
@@ -125,16 +148,14 @@ std::vector<std::string> SplitLines(const std::string& text) {
 bool WaitForChange(const std::string& nativeFolder, uint32_t eventMask,
                    const std::function<bool()>& ready,
                    const std::optional<Clock::time_point>& deadline) {
-    // Setting up and closing a watch costs far more than a look, and callers
-    // often look with no time to wait at all.
+    // Setting up a watch costs far more than a look, and callers often look
+    // with no time to wait at all.
     if (ready()) return true;
     if (RealMsLeft(deadline) == 0) return false;
-    int fd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    const int fd = ThreadNotifier();
     if (fd < 0) return PollUntil(ready, deadline);
-    if (::inotify_add_watch(fd, nativeFolder.c_str(), eventMask) < 0) {
-        ::close(fd);
-        return PollUntil(ready, deadline);
-    }
+    const int watch = ::inotify_add_watch(fd, nativeFolder.c_str(), eventMask);
+    if (watch < 0) return PollUntil(ready, deadline);
     bool result = false;
     for (;;) {
         if (ready()) {
@@ -143,11 +164,13 @@ bool WaitForChange(const std::string& nativeFolder, uint32_t eventMask,
         }
         int left = RealMsLeft(deadline);
         if (left == 0) break;
-        pollfd watch{fd, POLLIN, 0};
+        pollfd events{fd, POLLIN, 0};
         int timeout = (left < 0 || left > kRecheckRealMs) ? kRecheckRealMs : left;
-        if (::poll(&watch, 1, timeout) > 0) DrainEvents(fd);
+        if (::poll(&events, 1, timeout) > 0) DrainEvents(fd);
     }
-    ::close(fd);
+    // Events of this watch that are still queued only wake the next wait
+    // early, and every wait looks again before it sleeps.
+    ::inotify_rm_watch(fd, watch);
     return result;
 }
 

@@ -99,17 +99,34 @@ TEST(SimFaults, FlagsParseAndRejectBadValues) {
     }
 }
 
-// The default macro sequences as the desktop logs them, one keystroke a line.
-using Strokes = std::vector<std::string>;
-const Strokes kCancel = {"%R", "I", "{TAB}", "{TAB}", "{TAB}", "{DOWN}", "{DOWN}", "{TAB}", "{TAB}", "{ENTER}"};
-const Strokes kRestart1 = {"%R", "{DOWN}", "{ENTER}"};
-const Strokes kRestart2 = {"1", "{ENTER}", "{ENTER}"};
-const Strokes kExit = {"%I", "{DOWN}", "{DOWN}", "{ENTER}"};
+using Lines = std::vector<std::string>;
+using Ids = std::vector<int>;
 
-Strokes Joined(std::initializer_list<Strokes> parts) {
-    Strokes all;
-    for (const Strokes& part : parts) all.insert(all.end(), part.begin(), part.end());
-    return all;
+// What the simulator's own reader makes of key strings: the lines a window's
+// keystroke log holds for them.
+TEST(SimKeys, KeyStringsReadAsTheKeystrokeLogWritesThem) {
+    const struct {
+        const char* keys;
+        Lines lines;
+    } cases[] = {
+        {"%RI{TAB}{DOWN}{ENTER}", {"%R", "I", "{TAB}", "{DOWN}", "{ENTER}"}},
+        {"1~{ESC}{F8}{f12}", {"1", "{ENTER}", "{ESC}", "{F8}", "{F12}"}},
+        {"+^%a{BACKSPACE}{del}{INSERT}", {"+^%a", "{BS}", "{DEL}", "{INS}"}},
+        {"%+(ab)c", {"+%a", "+%b", "c"}},
+        {"^(+(x)y)", {"+^x", "^y"}},
+        {"{{}{}}{+}{~}{%}{(}", {"{{}", "{}}", "{+}", "{~}", "{%}", "{(}"}},
+        {"{TAB 3}{x 2}", {"{TAB}", "{TAB}", "{TAB}", "x", "x"}},
+        {"", {}},
+    };
+    for (const auto& c : cases) {
+        std::optional<Lines> read = ReadKeyString(c.keys);
+        ASSERT_TRUE(read.has_value()) << c.keys;
+        EXPECT_EQ(*read, c.lines) << c.keys;
+    }
+    for (const char* bad : {"{NOSUCHKEY}", "{TAB", "%", "(ab", "ab)", "}", "{F17}", "{TAB 256}", "{TAB x}",
+                            "((((((((a))))))))"}) {
+        EXPECT_FALSE(ReadKeyString(bad).has_value()) << bad;
+    }
 }
 
 TEST(SimKeys, DefaultMacroSequencesAreToldApart) {
@@ -119,15 +136,16 @@ TEST(SimKeys, DefaultMacroSequencesAreToldApart) {
     ASSERT_TRUE(keys.Add(2, c.restartKeys1));
     ASSERT_TRUE(keys.Add(3, c.restartKeys2));
     ASSERT_TRUE(keys.Add(4, c.exitKeys));
-    EXPECT_EQ(keys.Feed(kCancel), std::vector<int>{1});
-    EXPECT_EQ(keys.Feed(Joined({{"x", "y"}, kRestart1, kRestart2})), (std::vector<int>{2, 3}));
-    EXPECT_TRUE(keys.Feed({kExit.begin(), kExit.begin() + 2}).empty());  // split across two takes
-    EXPECT_EQ(keys.Feed({kExit.begin() + 2, kExit.end()}), std::vector<int>{4});
+    EXPECT_EQ(keys.Feed({"%R", "I", "{TAB}", "{TAB}", "{TAB}", "{DOWN}", "{DOWN}", "{TAB}", "{TAB}", "{ENTER}"}),
+              Ids{1});
+    EXPECT_EQ(keys.Feed({"x", "y", "%R", "{DOWN}", "{ENTER}", "1", "{ENTER}", "{ENTER}"}), (Ids{2, 3}));
+    EXPECT_TRUE(keys.Feed({"%I", "{DOWN}"}).empty());  // split across two takes
+    EXPECT_EQ(keys.Feed({"{DOWN}", "{ENTER}"}), Ids{4});
     EXPECT_TRUE(keys.Feed({"{DOWN}", "{ENTER}", "1", "{ENTER}"}).empty());
 
     // GEOPAK 3's recording end arrives as single virtual keys.
     ASSERT_TRUE(keys.Add(7, "{F8}{ESC}2{ENTER}"));
-    EXPECT_EQ(keys.Feed({"{F8}", "{ESC}", "2", "{ENTER}"}), std::vector<int>{7});
+    EXPECT_EQ(keys.Feed({"{F8}", "{ESC}", "2", "{ENTER}"}), Ids{7});
     EXPECT_FALSE(keys.Add(8, "{NOSUCHKEY"));
 }
 

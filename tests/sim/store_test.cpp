@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <stdexcept>
 #include <thread>
 
@@ -49,6 +50,20 @@ TEST(SimStore, ConcurrentUpdatesAreNeverLost) {
     for (std::thread& t : threads) t.join();
     EXPECT_EQ(store::Read().counts.at("race"), 100u);
     EXPECT_EQ(store::Read().queue.size(), 1u);
+}
+
+// A writer that died between removing the old state and renaming the new
+// one in leaves the state under its next name; nothing is lost.
+TEST(SimStore, StateLeftUnderItsNextNameIsReadAndReplaced) {
+    testsupport::Sandbox sandbox;
+    store::Create(Sample());
+    const std::string next = std::string(kStateFile) + ".next";
+    ASSERT_TRUE(std::rename(plat::NativePath(kStateFile).c_str(), plat::NativePath(next).c_str()) == 0);
+    EXPECT_EQ(store::Read().pointsQueued, 9u);
+    store::Count("after");
+    EXPECT_TRUE(sandbox.Exists(kStateFile));
+    EXPECT_FALSE(sandbox.Exists(next));
+    EXPECT_EQ(store::Read().counts.at("cosmos.cmd8"), 4u);
 }
 
 TEST(SimExchangeFiles, AnswersAppearWholeInCrLf) {

@@ -11,8 +11,6 @@
 #include "machine.h"
 #include "runtime.h"
 
-#include "framework/toolbox.h"
-
 #include <cmath>
 #include <cstdlib>
 #include <map>
@@ -199,11 +197,18 @@ private:
     }
 
     // A position poll: the next measured point, waited for while none is
-    // queued; with --poll-position the current position at once.
+    // queued; with --poll-position the current position at once. A point
+    // already queued is counted, taken and answered in one state update.
     void Poll() {
-        SimState peek = store::Update([](SimState& s) { ++s.counts["cosmos.cmd5"]; });
-        for (;;) {
-            if (!peek.config.pollPosition) {
+        AnswerPlan plan;
+        std::optional<MeasuredPoint> point;
+        bool taken = false;
+        SimState s = store::Update([&](SimState& s) {
+            ++s.counts["cosmos.cmd5"];
+            if (s.faults.answerDelayMs == 0) taken = TakePollAnswer(s, Side::kCosmos, 5, plan, point);
+        });
+        while (!taken) {
+            if (!s.config.pollPosition) {
                 WaitEnd end = WaitWhileServing(
                     m_window, CommandPath(), plat::kInfinite,
                     [] { return !store::Read().queue.empty(); }, [this] { return StillWanted(); });
@@ -212,22 +217,11 @@ private:
                     return;
                 }
             }
-            if (peek.faults.answerDelayMs > 0 && Delay(peek.faults.answerDelayMs)) return;
-            AnswerPlan plan;
-            std::optional<MeasuredPoint> point;
-            bool taken = false;
-            SimState s = store::Update([&](SimState& s) {
-                Faults faults = s.faults;
-                plan = TakeAnswerPlan(faults, Side::kCosmos, 5);
-                if (plan.CarriesPoint() && !s.config.pollPosition && !(point = TakeNextPoint(s))) return;
-                s.faults = faults;
-                CountDelivery(s, Side::kCosmos, plan);
-                taken = true;
-            });
-            if (!taken) continue;  // another process took the point meanwhile
-            Deliver(plan, 0, point ? *point : CurrentPosition(s));
-            return;
+            if (s.faults.answerDelayMs > 0 && Delay(s.faults.answerDelayMs)) return;
+            // Another process may have taken the point meanwhile: wait again.
+            s = store::Update([&](SimState& s) { taken = TakePollAnswer(s, Side::kCosmos, 5, plan, point); });
         }
+        Deliver(plan, 0, point ? *point : CurrentPosition(s));
     }
 
     void Deliver(const AnswerPlan& plan, int error, const MeasuredPoint& at) {

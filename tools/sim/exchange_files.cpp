@@ -1,10 +1,10 @@
 // Claiming command files and publishing answers (see exchange_files.h).
 #include "exchange_files.h"
 
-#include "framework/toolbox.h"
 #include "platform/platform.h"
 
 #include <atomic>
+#include <charconv>
 #include <chrono>
 #include <filesystem>
 #include <thread>
@@ -93,6 +93,12 @@ bool PublishAnswerFile(const std::string& dosPath, const std::string& text, uint
     return true;
 }
 
-std::string Number(double value) { return CRT_LOCALE_INDEPENDANT::sprintf("%12.6f", value); }
+std::string Number(double value) {
+    // to_chars never looks at the locale: "." whatever the user set.
+    char digits[400];
+    std::to_chars_result end = std::to_chars(digits, digits + sizeof digits, value, std::chars_format::fixed, 6);
+    std::string text(digits, end.ec == std::errc() ? end.ptr : digits);
+    return text.size() < 12 ? std::string(12 - text.size(), ' ') + text : text;
+}
 
 }  // namespace cmmsim

@@ -1,6 +1,8 @@
 // Fault flags and answer plans (see faults.h).
 #include "faults.h"
 
+#include "machine.h"
+
 #include <algorithm>
 #include <stdexcept>
 
@@ -90,6 +92,18 @@ void CountDelivery(SimState& state, Side side, const AnswerPlan& plan) {
     std::string what = side == Side::kCosmos ? "cosmos." : "geopak.";
     what += !plan.answer ? "unanswered" : plan.remoteMsg ? "remote_msg" : "answers";
     ++state.counts[what];
+}
+
+bool TakePollAnswer(SimState& state, Side side, int code, AnswerPlan& plan, std::optional<MeasuredPoint>& point) {
+    Faults faults = state.faults;
+    plan = TakeAnswerPlan(faults, side, code);
+    // GEOPAK's garbage has no numbers at all, so it cannot carry a point.
+    const bool carries = plan.CarriesPoint() && !(side == Side::kGeopak && plan.garbage);
+    point.reset();
+    if (carries && !state.config.pollPosition && !(point = TakeNextPoint(state))) return false;
+    state.faults = faults;
+    CountDelivery(state, side, plan);
+    return true;
 }
 
 }  // namespace cmmsim

@@ -6,6 +6,7 @@
 
 #include "state.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,13 @@ struct AnswerPlan {
 };
 
 AnswerPlan TakeAnswerPlan(Faults& faults, Side side, int code);
+
+// The answer to a position poll, taken in one state update: the plan (one-shot
+// faults used up) and, when the answer carries a point, the next queued point
+// (none with --poll-position: the position is answered). Returns false, with
+// the state untouched, when a point is needed and none is queued. Counts the
+// delivery as CountDelivery does.
+bool TakePollAnswer(SimState& state, Side side, int code, AnswerPlan& plan, std::optional<MeasuredPoint>& point);
 
 // Counts what the plan delivers ("cosmos.answers", "geopak.unanswered", ...)
 // in the same state update that made it, so a client that sees the answer

@@ -136,45 +136,37 @@ private:
         return !m_recordingEnded;
     }
 
-    // A position poll (code 6 first takes the approach vector).
+    // A position poll (code 6 first takes the approach vector). A point
+    // already queued is counted, taken and answered in one state update.
     void Poll(const Command& c) {
         m_recordingEnded = false;
-        SimState peek = store::Update([&](SimState& s) {
+        AnswerPlan plan;
+        std::optional<MeasuredPoint> point;
+        bool taken = false;
+        SimState s = store::Update([&](SimState& s) {
             ++s.counts["geopak.code" + std::to_string(c.code)];
             if (c.code == 6) s.machine.approach = c.first;
+            if (s.faults.answerDelayMs == 0) taken = TakePollAnswer(s, Side::kGeopak, c.code, plan, point);
         });
-        for (;;) {
-            if (!peek.config.pollPosition) {
+        while (!taken) {
+            if (!s.config.pollPosition) {
                 WaitEnd end = WaitWhileServing(
                     m_window, InPath(), plat::kInfinite,
                     [] { return !store::Read().queue.empty(); }, [this] { return StillWanted(); });
                 if (end != WaitEnd::kReady) return Dropped();
             }
-            uint32_t delay = peek.faults.answerDelayMs;
+            uint32_t delay = s.faults.answerDelayMs;
             if (delay > 0 && WaitWhileServing(m_window, InPath(), delay, [] { return false; },
                                               [this] { return StillWanted(); }) != WaitEnd::kElapsed)
                 return Dropped();
-            AnswerPlan plan;
-            std::optional<MeasuredPoint> point;
-            bool taken = false;
-            peek = store::Update([&](SimState& s) {
-                Faults faults = s.faults;
-                plan = TakeAnswerPlan(faults, Side::kGeopak, c.code);
-                bool carries = plan.CarriesPoint() && !plan.garbage;
-                if (carries && !s.config.pollPosition && !(point = TakeNextPoint(s))) return;
-                s.faults = faults;
-                CountDelivery(s, Side::kGeopak, plan);
-                taken = true;
-            });
-            if (!taken) continue;  // another process took the point meanwhile
-            if (plan.answer) {
-                PublishAnswerFile(Exchange("GEO_OUT.DAT"),
-                                  AnswerText(c.code, point ? *point : CurrentPosition(peek), plan),
-                                  plan.lockMs);
-            }
-            CrashWhenDue(plan.crashAfter);
-            return;
+            // Another process may have taken the point meanwhile: wait again.
+            s = store::Update([&](SimState& s) { taken = TakePollAnswer(s, Side::kGeopak, c.code, plan, point); });
         }
+        if (plan.answer) {
+            PublishAnswerFile(Exchange("GEO_OUT.DAT"),
+                              AnswerText(c.code, point ? *point : CurrentPosition(s), plan), plan.lockMs);
+        }
+        CrashWhenDue(plan.crashAfter);
     }
 
     void Dropped() { store::Count("geopak.dropped"); }

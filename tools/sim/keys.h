@@ -4,10 +4,15 @@
 #pragma once
 
 #include <deque>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace cmmsim {
+
+// The keystroke-log lines ("%R", "{TAB}", "+^A", "{{}") that a key string in
+// SendKeyString notation types, or nothing when the string is malformed.
+std::optional<std::vector<std::string>> ReadKeyString(const std::string& keyString);
 
 class KeySequences {
 public:

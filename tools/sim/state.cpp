@@ -109,8 +109,14 @@ private:
     plat::File m_file;
 };
 
+// The next state is written beside the current one first. Should a writer
+// die between removing the old file and renaming the new one in, the next
+// reader finds the state under the new name.
+std::string NextStatePath() { return plat::NativePath(kStateFile) + ".next"; }
+
 SimState ReadUnlocked() {
     std::ifstream in(plat::NativePath(kStateFile), std::ios::binary);
+    if (!in) in.open(NextStatePath(), std::ios::binary);
     if (!in) throw std::runtime_error("no simulator installed here (run: cmmsim install)");
     std::stringstream text;
     text << in.rdbuf();
@@ -119,14 +125,19 @@ SimState ReadUnlocked() {
 
 void WriteUnlocked(const SimState& state) {
     std::string target = plat::NativePath(kStateFile);
-    std::string temp = target + ".tmp" + std::to_string(plat::CurrentProcessId());
+    std::string next = NextStatePath();
     {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+        std::ofstream out(next, std::ios::binary | std::ios::trunc);
         out << ToJson(state);
         if (!out.flush()) throw std::runtime_error("cannot write the simulator's state");
     }
+    // Renaming over an existing file makes ext4 flush the new one first,
+    // which costs 10 ms and more while other work writes to the disk; every
+    // command the simulator answers changes the state. The lock keeps
+    // readers away while no file carries the name.
     std::error_code error;
-    std::filesystem::rename(temp, target, error);
+    std::filesystem::remove(target, error);
+    std::filesystem::rename(next, target, error);
     if (error) throw std::runtime_error("cannot replace the simulator's state: " + error.message());
 }
 
@@ -167,7 +178,7 @@ SimState FromJson(const std::string& text) {
 
 namespace store {
 
-bool Installed() { return plat::PathExists(kStateFile); }
+bool Installed() { return plat::PathExists(kStateFile) || plat::PathExists(std::string(kStateFile) + ".next"); }
 
 void Create(const SimState& state) {
     if (!plat::MakeDirectory(kPidFolder)) throw std::runtime_error("cannot create C:\\CMMSIM\\");
