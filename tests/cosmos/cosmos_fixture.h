@@ -150,7 +150,10 @@ protected:
         box.ui().ClearMessages();
     }
 
+    // What reached the host so far: notifications wait in this (the host's)
+    // thread's queue until it pumps.
     std::vector<ClientMessage> Reports() {
+        plat::PumpMessages();
         std::lock_guard<std::mutex> guard(m_reportsLock);
         return m_reports;
     }
