@@ -222,6 +222,7 @@ BOOL CMMProtocolWithThread::StartThread() {
         std::lock_guard<std::mutex> guard(m_stateLock);
         m_workerId.store(std::thread::id());
         m_workerActive = false;
+        UpdateGiveUp();
         m_stateChanged.notify_all();
     });
     if (!started) {
@@ -262,7 +263,9 @@ bool CMMProtocolWithThread::WorkerRunning() const {
 }
 
 void CMMProtocolWithThread::UpdateGiveUp() {
-    const bool givingUp = m_exitRequested.load() != 0 || m_suspendCount > 0 || m_abandonCount > 0;
+    // An exit request concerns a running worker only: once it has gone, an
+    // exchange the host runs itself (COSMOS Connect) waits as usual.
+    const bool givingUp = (m_exitRequested.load() != 0 && m_workerActive) || m_suspendCount > 0 || m_abandonCount > 0;
     m_givingUp = givingUp;
     if (givingUp)
         m_giveUpEvent.Set();

@@ -83,15 +83,15 @@ TEST_F(Reentrant, CallsDuringACommandRefuseOrWorkWithoutWaiting) {
         protocol->OnStopTransaction();
         nestedDone = true;
     });
-    protocol->CMMProtocolWithThread::OnStartTransaction();
-    // A report already queued when the command starts.
-    protocol->m_reportedPoint = {7, 7, 7};
-    protocol->SendMessageToClient(1);
     const size_t keysBefore = cosmos.Snapshot().keys.size();
-    // The move is held unanswered until the host has run its nested calls.
+    // Once the move is handed over (no poll can be under way then), the
+    // transaction opens and a report is queued for the host; the move stays
+    // unanswered until the host has run its nested calls.
     cosmos.SetResponder([&](const ParameterMap& command) -> std::optional<std::string> {
         ParameterMap copy = command;
         if (copy["Cmd"] != 9.0) return std::string("Error=0\n");
+        protocol->CMMProtocolWithThread::OnStartTransaction();
+        protocol->SendMessageToClient(1);
         return std::nullopt;
     });
     std::thread release([&] {
