@@ -123,7 +123,7 @@ TEST(Keys, CanonicalText) {
     EXPECT_EQ(plat::KeyStrokeText({'A', 'A', true, true, true}), "+^%A");
     EXPECT_EQ(plat::KeyStrokeText({'1', '1'}), "1");
     EXPECT_EQ(plat::KeyStrokeText({'7', 0}), "7");
-    EXPECT_EQ(plat::KeyStrokeText({'Q', 0}), "Q");
+    EXPECT_EQ(plat::KeyStrokeText({'Q', 0}), "q");  // the bare key types the small letter
     EXPECT_EQ(plat::KeyStrokeText({0x0D, 0}), "{ENTER}");
     EXPECT_EQ(plat::KeyStrokeText({0x09, 0}), "{TAB}");
     EXPECT_EQ(plat::KeyStrokeText({0x1B, 0}), "{ESC}");
