@@ -99,7 +99,12 @@ double RecordingRate(CMMProtocolWithThread& protocol, double seconds) {
     protocol.CMMProtocolWithThread::OnStartTransaction();
     const long before = positions;
     const auto start = Clock::now();
-    plat::Sleep(static_cast<uint32_t>(seconds * 1000));
+    // Notifications reach the host on its own thread, while it pumps messages.
+    while (Ms(Clock::now() - start) < seconds * 1000) {
+        plat::PumpMessages();
+        plat::Sleep(5);
+    }
+    plat::PumpMessages();
     const long points = positions - before;
     const double elapsed = Ms(Clock::now() - start) / 1000;
     protocol.CMMProtocolWithThread::OnStopTransaction();

@@ -1,7 +1,8 @@
 // Configure of the COSMOS protocol: runs the settings dialog over copies of
 // the settings and takes them back on OK, with the COSMOS folder mended to
 // end in exactly one backslash. The worker keeps running while the dialog is
-// open and is held off only while the settings change under it.
+// open and is paused between its cycles only while the settings change
+// under it (a poll left unanswered gives up, so OK never waits on COSMOS).
 #include "cosmos/cosmos_protocol.h"
 #include "dialogs/config_cosmos_dlg.h"
 #include "framework/plugin/module.h"
@@ -25,6 +26,8 @@ private:
 }  // namespace
 
 BOOL MitutoyoCosmosProtocol::Configure() {
+    // From a notification during a command: the command's settings stay.
+    if (CommandInProgress()) return FALSE;
     ResourceScope scope;
     CConfigCosmosDlg dialog;
     dialog.m_hasIndexableHead = m_hasIndexableHead;

@@ -16,6 +16,7 @@ constexpr uint32_t kLookupCadenceMs = 100;
 // GEOPAK-WIN normally closes within a second or two of its exit keys.
 constexpr uint32_t kGeopakCloseAskMs = 10000;
 constexpr const char* kPartManagerProgram = "PMGRWIN.EXE";
+constexpr uint32_t kPauseAckSliceMs = 50;
 
 std::string Format(const char* format, const std::string& a) {
     return CRT_LOCALE_INDEPENDANT::sprintf(format, a.c_str());
@@ -53,7 +54,8 @@ BOOL MitutoyoCosmosProtocol::LaunchPartManager() {
     }
     plat::ChangeDir(exeFolder);
     const bool launched =
-        plat::ShellExecute(kPartManagerProgram, VelmorPath("PARTVOL.MDF"), exeFolder, plat::kSwMinimize);
+        plat::ShellExecute(kPartManagerProgram, VelmorPath("PARTVOL.MDF"), exeFolder, plat::kSwMinimize,
+                           plat::kLaunchKeepProcess);
     return launched ? 1 : 0;
 }
 
@@ -208,12 +210,20 @@ void MitutoyoCosmosProtocol::OnStopTransaction() {
     if (!IsTransactionStarted()) return;
     CMMProtocolWithThread::OnStopTransaction();
     if (!IsConnected()) return;
+    // Stopped from a notification while a command waits: the worker runs
+    // that command, and no poll can report once it is handed over, so there
+    // is nothing to wait for (and a pause would cancel the command).
+    if (m_commandInProgress) return;
     PauseWorker();
 }
 
 void MitutoyoCosmosProtocol::PauseWorker() {
     m_pauseAckEvent.Reset();
     m_pauseRequestEvent.Set();
-    m_pauseAckEvent.Wait(plat::kInfinite);
+    // No time limit while the worker lives; a worker that has ended (or was
+    // never started) will never answer.
+    while (!m_pauseAckEvent.Wait(kPauseAckSliceMs)) {
+        if (!WorkerRunning()) break;
+    }
     m_pauseRequestEvent.Reset();
 }

@@ -14,10 +14,12 @@ constexpr uint32_t kWindowSearchRoundMs = 5000;
 }  // namespace
 
 int MitutoyoCosmosProtocol::RunCommandExchange(ParameterMap& map) {
+    // A worker on its way out (or to a pause) starts nothing new.
+    if (GiveUpRequested()) return cosmos_result::kGivenUp;
     DeleteFileIfPresent(VelmorPath("GEO_ZOR.DAT"));
     if (!WriteParameterFileWithBackup(map, VelmorPath("ZOR_GEO.DAT"))) return cosmos_result::kWriteFailed;
-    plat::Event* const events[] = {&m_interruptEvent, &m_commandRequestEvent, &m_pauseRequestEvent};
-    const int result = AwaitCosmosAnswer(map, VelmorPath("GEO_ZOR.DAT"), VelmorPath("REMOTE.MSG"), events, 3, 0);
+    plat::Event* const events[] = {&m_interruptEvent, &m_commandRequestEvent, &m_pauseRequestEvent, &m_giveUpEvent};
+    const int result = AwaitCosmosAnswer(map, VelmorPath("GEO_ZOR.DAT"), VelmorPath("REMOTE.MSG"), events, 4, 0);
     if (result == cosmos_result::kInterrupted || result == cosmos_result::kPaused) RestartMacro(map);
     return result;
 }

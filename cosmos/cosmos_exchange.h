@@ -32,6 +32,9 @@ constexpr int kFirstEvent = 200;  // + index of the signalled event
 constexpr int kInterrupted = 200;
 constexpr int kCommandHandedOver = 201;
 constexpr int kPaused = 202;
+// The worker was asked to exit or pause, or the host quit during the
+// command: the wait was given up (nothing written, or the answer left).
+constexpr int kGivenUp = 203;
 }  // namespace cosmos_result
 
 // One parameter line, "%s=%12.3lf\n" with "." as decimal point. Neither the

@@ -13,7 +13,7 @@ constexpr double kDefaultProbeDiameter = 2.0;
 }  // namespace
 
 BOOL MitutoyoCosmosProtocol::MeasurePoint(double x, double y, double z, double i, double j, double k) {
-    if (m_machineType == 0) return FALSE;
+    if (m_machineType == 0 || CommandInProgress()) return FALSE;
     const double length = std::sqrt(i * i + j * j + k * k);
     // A direction without length (or anything not finite) would send
     // non-finite positions to the machine: refused before anything is sent.
@@ -33,14 +33,14 @@ BOOL MitutoyoCosmosProtocol::MeasurePoint(double x, double y, double z, double i
         m_parameters["ZTarget"] = z + kProbeClearance * uz;
     }
     RunCosmosCommand();
-    std::lock_guard<std::mutex> guard(m_reportLock);
+    PointReport report(*this);
     m_reportedPoint = CMMPoint{x, y, z};
     SendMessageToClient(1);
     return TRUE;
 }
 
 BOOL MitutoyoCosmosProtocol::MoveTo(double x, double y, double z) {
-    if (m_machineType == 0) return FALSE;
+    if (m_machineType == 0 || CommandInProgress()) return FALSE;
     if (!std::isfinite(x) || !std::isfinite(y) || !std::isfinite(z)) return FALSE;
     {
         std::lock_guard<std::recursive_mutex> guard(m_parametersLock);
@@ -50,13 +50,17 @@ BOOL MitutoyoCosmosProtocol::MoveTo(double x, double y, double z) {
         m_parameters["ZGoto"] = z;
     }
     if (RunCosmosCommand() != cosmos_result::kOk) return TRUE;
-    std::lock_guard<std::recursive_mutex> guard(m_parametersLock);
-    ReportActualPoint(m_parameters);
+    ActualPoint reached;
+    {
+        std::lock_guard<std::recursive_mutex> guard(m_parametersLock);
+        reached = ReadActualPoint(m_parameters);
+    }
+    ReportPoint(reached);
     return TRUE;
 }
 
 BOOL MitutoyoCosmosProtocol::SetProbeAngles(double headA, double headB, double probeDiameter) {
-    if (m_hasIndexableHead == 0) return FALSE;
+    if (m_hasIndexableHead == 0 || CommandInProgress()) return FALSE;
     {
         std::lock_guard<std::recursive_mutex> guard(m_parametersLock);
         m_parameters["Cmd"] = 2.0;

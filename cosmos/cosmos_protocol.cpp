@@ -29,8 +29,8 @@ MitutoyoCosmosProtocol::MitutoyoCosmosProtocol()
 }
 
 MitutoyoCosmosProtocol::~MitutoyoCosmosProtocol() {
-    // The worker uses the members below; it must be gone before they are.
-    EndThread();
+    // The worker is not ended here: deleting the object ends it before any
+    // destructor runs (the framework's operator delete).
     m_workerParameters.RemoveAll();
     m_parameters.RemoveAll();
 }

@@ -5,9 +5,9 @@
 // Two threads use an object: the host's user-interface thread, which makes
 // every call, and the worker thread, which runs the exchanges of handed
 // commands and the position polls of an open transaction. Beyond the
-// event hand-over, two locks of our own keep them apart: m_parametersLock
-// over the caller-side map (the worker's restart path writes and sends it),
-// and m_reportLock over the host points and their notifications.
+// event hand-over, m_parametersLock keeps them apart over the caller-side
+// map (the worker's restart path writes and sends it); the host points are
+// reported under the framework's PointReport, never under a lock of ours.
 #pragma once
 
 #include "cosmos/cosmos_exchange.h"
@@ -86,13 +86,23 @@ public:
     int m_remoteStartTimeout;
 
     // Held by the host thread while it fills or reads m_parameters (never
-    // across a wait for the worker), and by the restart path while it
-    // writes and re-sends it. Recursive: Connect's own exchange may restart.
+    // across a wait for the worker, never while the host is notified), and
+    // by the restart path while it writes and re-sends it. Recursive:
+    // Connect's own exchange may restart.
     std::recursive_mutex m_parametersLock;
-    // Held around each report of the host points, from either thread.
-    std::mutex m_reportLock;
 
 private:
+    struct ActualPoint {
+        CMMPoint position;
+        CMMPoint direction;  // cosines of ActualA, ActualB, ActualC
+    };
+    // Reads the answer's point (inserting missing names, as every lookup
+    // does) and reports it; the report needs no lock of ours.
+    static ActualPoint ReadActualPoint(ParameterMap& map);
+    void ReportPoint(const ActualPoint& point);
+    // Host-thread operations called from a notification while a command
+    // waits refuse at once: the command's maps and dialog are in use.
+    bool CommandInProgress() const { return m_commandInProgress; }
     BOOL ConnectSteps();
     bool WaitForGeopakToClose();
     bool CheckInstallation();
@@ -102,6 +112,7 @@ private:
     void PollPosition();
     void ShowCommandDialog();
     void WaitForCommandDone();
+    std::atomic<bool> m_commandInProgress{false};
     void CloseCommandDialog();
     std::string VelmorPath(const char* name) const { return m_cosmosPath + "VELMOR\\" + name; }
 };

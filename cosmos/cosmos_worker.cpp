@@ -4,6 +4,7 @@
 #include "cosmos/cosmos_protocol.h"
 #include "cosmos/dlg_cosmos_command.h"
 #include "dialogs/resource.h"
+#include "framework/host_app.h"
 #include "framework/toolbox.h"
 
 #include <cmath>
@@ -24,6 +25,9 @@ int MitutoyoCosmosProtocol::RunCosmosCommand() {
             IDYES) {
         return cosmos_result::kWindowLost;
     }
+    // From here until the command is done, notifications delivered by the
+    // pump below may call back in; the host operations refuse meanwhile.
+    m_commandInProgress = true;
     PauseWorker();
     ShowCommandDialog();
     {
@@ -45,6 +49,7 @@ int MitutoyoCosmosProtocol::RunCosmosCommand() {
         CopyParameters(m_parameters, m_workerParameters);
     }
     CloseCommandDialog();
+    m_commandInProgress = false;
     return m_lastCommandResult;
 }
 
@@ -63,17 +68,25 @@ void MitutoyoCosmosProtocol::ShowCommandDialog() {
 
 void MitutoyoCosmosProtocol::WaitForCommandDone() {
     int counter = 0;
+    bool abandoned = false;
     for (;;) {
         const bool done = m_commandDoneEvent.Wait(kCommandWaitSliceMs);
         if (m_commandDialog != nullptr) {
-            plat::PumpMessages();  // may destroy the dialog: look again below
+            // May destroy the dialog: look again below.
+            if (!PumpWaitingMessages() && !abandoned) {
+                // The host is quitting: the command gives up its wait, so
+                // the host's own loop gets to see the quit.
+                AbandonWaits();
+                abandoned = true;
+            }
             if (m_commandDialog != nullptr && m_commandDialog->HasDlgItem(IDC_COMMAND_COUNTER)) {
                 m_commandDialog->SetDlgItemText(IDC_COMMAND_COUNTER, CRT_LOCALE_INDEPENDANT::sprintf("%d", counter));
                 ++counter;
             }
         }
-        if (done) return;
+        if (done) break;
     }
+    if (abandoned) EndAbandonWaits();
 }
 
 void MitutoyoCosmosProtocol::CloseCommandDialog() {
@@ -90,6 +103,7 @@ void MitutoyoCosmosProtocol::CosmosWorkerThread(CMMProtocolWithThread* protocol)
         self->WorkerCycle();
         self->m_protocolLock.Leave();
         if (self->ThreadExitRequested()) ExitThread(0);
+        self->AtCycleBoundary();
     }
 }
 
@@ -125,13 +139,21 @@ void MitutoyoCosmosProtocol::PollPosition() {
     if (IsTransactionStarted()) ReportActualPoint(poll);
 }
 
-void MitutoyoCosmosProtocol::ReportActualPoint(ParameterMap& map) {
-    std::lock_guard<std::mutex> guard(m_reportLock);
-    m_position = CMMPoint{map["ActualX"], map["ActualY"], map["ActualZ"]};
-    const double cosA = std::cos(DegreesToRadians(map["ActualA"]));
-    const double cosB = std::cos(DegreesToRadians(map["ActualB"]));
-    const double cosC = std::cos(DegreesToRadians(map["ActualC"]));
-    m_secondPoint = CMMPoint{m_position.x - cosA, m_position.y - cosB, m_position.z - cosC};
+void MitutoyoCosmosProtocol::ReportActualPoint(ParameterMap& map) { ReportPoint(ReadActualPoint(map)); }
+
+MitutoyoCosmosProtocol::ActualPoint MitutoyoCosmosProtocol::ReadActualPoint(ParameterMap& map) {
+    ActualPoint point;
+    point.position = CMMPoint{map["ActualX"], map["ActualY"], map["ActualZ"]};
+    point.direction = CMMPoint{std::cos(DegreesToRadians(map["ActualA"])), std::cos(DegreesToRadians(map["ActualB"])),
+                               std::cos(DegreesToRadians(map["ActualC"]))};
+    return point;
+}
+
+void MitutoyoCosmosProtocol::ReportPoint(const ActualPoint& point) {
+    PointReport report(*this);
+    m_position = point.position;
+    m_secondPoint = CMMPoint{m_position.x - point.direction.x, m_position.y - point.direction.y,
+                             m_position.z - point.direction.z};
     SendMessageToClient(2);
     m_reportedPoint = m_position;
     SendMessageToClient(1);

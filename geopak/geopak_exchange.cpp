@@ -108,6 +108,8 @@ BOOL MitutoyoProtocol::SendGEOPAKCommand(GeopakCommand& command) {
         if (LookForAnswer(command, accepted)) return accepted;
         if (m_stopWaiting.load() != 0) return FALSE;
         if (!IsTransactionStarted()) return FALSE;
+        // Asked to exit or pause: given up the way an ended transaction is.
+        if (GiveUpRequested()) return FALSE;
     }
 }
 

@@ -37,10 +37,12 @@ void MitutoyoProtocol::Trace(const char* line) {
 bool MitutoyoProtocol::InterruptTransaction() {
     if (!IsTransactionStarted()) return false;
     OnStopTransaction();
-    // The worker may be half-way through a cycle; once it has let go of the
-    // lock it sees the transaction is over and leaves the exchange files to us.
-    m_protocolLock.Enter();
-    m_protocolLock.Leave();
+    // The worker may be half-way through a round trip: it gives up within a
+    // look of the transaction's end, and once it has acknowledged the pause
+    // at its cycle boundary the exchange files are ours. The framework's
+    // lock is not taken: only the transaction state keeps the threads apart.
+    SuspendThread();
+    ResumeThread();
     return true;
 }
 
@@ -126,13 +128,13 @@ void MitutoyoProtocol::OnStopTransaction() {
 }
 
 void MitutoyoProtocol::ReportNominal(double x, double y, double z) {
-    std::lock_guard<std::mutex> guard(m_reportLock);
+    PointReport report(*this);
     m_reportedPoint = CMMPoint{x, y, z};
     SendMessageToClient(1);
 }
 
 void MitutoyoProtocol::ReportAnswer(const GeopakCommand& answer) {
-    std::lock_guard<std::mutex> guard(m_reportLock);
+    PointReport report(*this);
     m_position = CMMPoint{answer.d1, answer.d2, answer.d3};
     m_secondPoint = CMMPoint{answer.d1 - answer.d4, answer.d2 - answer.d5, answer.d3 - answer.d6};
     SendMessageToClient(2);

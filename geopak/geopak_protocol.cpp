@@ -25,7 +25,11 @@ MitutoyoProtocol::MitutoyoProtocol()
       m_useSendKey(1),
       m_hasIndexableHead(0) {}
 
-MitutoyoProtocol::~MitutoyoProtocol() = default;
+MitutoyoProtocol::~MitutoyoProtocol() {
+    // An object that was not deleted (a member, an automatic one) may still
+    // have its worker: it must be gone before the strings it reads.
+    EndThread();
+}
 
 HWND MitutoyoProtocol::LocateApplicationWindow() { return plat::kNoWindow; }
 

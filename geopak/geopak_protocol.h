@@ -78,6 +78,4 @@ private:
     // Guards m_approachVector together with m_approachVectorPending, so the
     // worker never sees the flag without the whole vector.
     std::mutex m_approachLock;
-    // Held while host points are set and announced, by either thread.
-    std::mutex m_reportLock;
 };

@@ -27,6 +27,7 @@ void MitutoyoProtocol::GeopakWorkerThread(CMMProtocolWithThread* protocol) {
     for (;;) {
         self->RunWorkerCycle();
         if (self->ThreadExitRequested()) ExitThread(0);
+        self->AtCycleBoundary();
     }
 }
 

@@ -129,19 +129,37 @@ BOOL _CMMProtocol::SpecialFunction(int) { return FALSE; }
 BOOL _CMMProtocol::IsTransactionStarted() { return m_transactionStarted.load() ? TRUE : FALSE; }
 
 void _CMMProtocol::SetClient(ClientCallback client) {
+    std::unique_ptr<plat::ThreadMailbox> replaced;  // dropped outside the lock
     std::lock_guard<std::mutex> guard(m_clientLock);
     m_client = std::move(client);
+    // The host's thread is the one that sets the client; a client set from
+    // another thread moves delivery there.
+    if (m_client && (!m_mailbox || !m_mailbox->OwnedByCallingThread())) {
+        replaced = std::move(m_mailbox);
+        m_mailbox = std::make_unique<plat::ThreadMailbox>();
+    }
 }
 
 void _CMMProtocol::SendMessageToClient(int type) {
+    // Snapshot and queue under the points lock: two threads' reports keep
+    // their pairs together and their order, and nothing here waits.
+    PointReport report(*this);
     ClientMessage message{type, m_position, m_secondPoint, m_reportedPoint};
+    std::lock_guard<std::mutex> guard(m_clientLock);
+    if (!m_client || !m_mailbox) return;
+    if (!m_mailbox->Post([this, message] { Deliver(message); }))
+        plat::DebugOutput("SendMessageToClient: the host's message queue refused TYPE " + std::to_string(type) +
+                          "; the point is lost\n");
+}
+
+void _CMMProtocol::Deliver(const ClientMessage& message) {
     ClientCallback client;
     {
         std::lock_guard<std::mutex> guard(m_clientLock);
         client = m_client;
     }
-    // Called without our lock held, so a client may call back into the
-    // protocol (or replace itself) without deadlocking.
+    // No lock of ours is held: the client may call back into the protocol
+    // or replace itself.
     if (client) client(message);
 }
 
@@ -164,10 +182,18 @@ void ExitThread(unsigned exitCode) { throw ThreadExitSignal{exitCode}; }
 CMMProtocolWithThread::CMMProtocolWithThread() = default;
 
 CMMProtocolWithThread::~CMMProtocolWithThread() {
-    // Safety net only: by now the derived part is gone, so a worker still
-    // running here may already have touched freed members. Hosts end the
-    // worker before deleting the protocol.
+    // Only for objects that were not deleted through operator delete below
+    // (members, automatic objects): their owner ends the worker first.
     if (m_thread.Running()) CMMProtocolWithThread::EndThread();
+}
+
+void CMMProtocolWithThread::operator delete(CMMProtocolWithThread* protocol, std::destroying_delete_t) {
+    // Runs before any destructor: the worker still finds every member whole
+    // while it leaves.
+    protocol->CMMProtocolWithThread::EndThread();
+    void* whole = dynamic_cast<void*>(protocol);
+    protocol->~CMMProtocolWithThread();
+    ::operator delete(whole);
 }
 
 ThreadFunction CMMProtocolWithThread::GetThreadFunction() { return nullptr; }
@@ -175,7 +201,12 @@ ThreadFunction CMMProtocolWithThread::GetThreadFunction() { return nullptr; }
 BOOL CMMProtocolWithThread::StartThread() {
     ThreadFunction function = GetThreadFunction();
     if (function == nullptr || m_thread.Running()) return FALSE;
-    m_exitRequested = 0;
+    {
+        std::lock_guard<std::mutex> guard(m_stateLock);
+        m_exitRequested = 0;
+        m_workerActive = true;
+        UpdateGiveUp();
+    }
     bool started = m_thread.Start([this, function] {
         m_workerId.store(std::this_thread::get_id());
         try {
@@ -188,18 +219,32 @@ BOOL CMMProtocolWithThread::StartThread() {
         } catch (...) {
             plat::DebugOutput("Worker thread ended by an unknown exception\n");
         }
+        std::lock_guard<std::mutex> guard(m_stateLock);
         m_workerId.store(std::thread::id());
+        m_workerActive = false;
+        UpdateGiveUp();
+        m_stateChanged.notify_all();
     });
+    if (!started) {
+        std::lock_guard<std::mutex> guard(m_stateLock);
+        m_workerActive = false;
+    }
     return started ? TRUE : FALSE;
 }
 
 BOOL CMMProtocolWithThread::EndThread() {
-    m_exitRequested = 1;
+    {
+        std::lock_guard<std::mutex> guard(m_stateLock);
+        m_exitRequested = 1;
+        UpdateGiveUp();
+        m_stateChanged.notify_all();
+    }
     m_wakeEvent.Set();
     // The worker cannot wait for itself; it leaves on its next check.
-    if (m_workerId.load() == std::this_thread::get_id()) return FALSE;
-    // No time limit: a worker inside an exchange finishes that exchange
-    // first. The notes tell a developer what the host is stuck on.
+    if (OnWorkerThread()) return FALSE;
+    // No time limit: a worker finishes what it does not wait for (a file
+    // written, a message box answered) first. The notes tell a developer
+    // what the host is stuck on.
     uint32_t waited = 0;
     while (!m_thread.Join(kJoinNoteIntervalMs)) {
         waited += kJoinNoteIntervalMs;
@@ -210,8 +255,65 @@ BOOL CMMProtocolWithThread::EndThread() {
     return TRUE;
 }
 
-void CMMProtocolWithThread::SuspendThread() { m_protocolLock.Enter(); }
-void CMMProtocolWithThread::ResumeThread() { m_protocolLock.Leave(); }
+bool CMMProtocolWithThread::OnWorkerThread() const { return m_workerId.load() == std::this_thread::get_id(); }
+
+bool CMMProtocolWithThread::WorkerRunning() const {
+    std::lock_guard<std::mutex> guard(m_stateLock);
+    return m_workerActive;
+}
+
+void CMMProtocolWithThread::UpdateGiveUp() {
+    // An exit request concerns a running worker only: once it has gone, an
+    // exchange the host runs itself (COSMOS Connect) waits as usual.
+    const bool givingUp = (m_exitRequested.load() != 0 && m_workerActive) || m_suspendCount > 0 || m_abandonCount > 0;
+    m_givingUp = givingUp;
+    if (givingUp)
+        m_giveUpEvent.Set();
+    else
+        m_giveUpEvent.Reset();
+}
+
+void CMMProtocolWithThread::SuspendThread() {
+    std::unique_lock<std::mutex> guard(m_stateLock);
+    ++m_suspendCount;
+    UpdateGiveUp();
+    if (OnWorkerThread()) return;
+    m_wakeEvent.Set();
+    m_stateChanged.wait(guard, [this] {
+        return m_workerPaused || !m_workerActive || m_exitRequested.load() != 0;
+    });
+}
+
+void CMMProtocolWithThread::ResumeThread() {
+    std::lock_guard<std::mutex> guard(m_stateLock);
+    if (m_suspendCount > 0) --m_suspendCount;
+    UpdateGiveUp();
+    m_stateChanged.notify_all();
+}
+
+void CMMProtocolWithThread::AtCycleBoundary() {
+    std::unique_lock<std::mutex> guard(m_stateLock);
+    if (m_suspendCount == 0 || m_exitRequested.load() != 0) return;
+    m_workerPaused = true;
+    m_stateChanged.notify_all();
+    m_stateChanged.wait(guard, [this] { return m_suspendCount == 0 || m_exitRequested.load() != 0; });
+    m_workerPaused = false;
+}
+
+bool CMMProtocolWithThread::GiveUpRequested() const { return m_givingUp.load(); }
+
+void CMMProtocolWithThread::AbandonWaits() {
+    std::lock_guard<std::mutex> guard(m_stateLock);
+    ++m_abandonCount;
+    UpdateGiveUp();
+}
+
+void CMMProtocolWithThread::EndAbandonWaits() {
+    std::lock_guard<std::mutex> guard(m_stateLock);
+    if (m_abandonCount > 0) --m_abandonCount;
+    UpdateGiveUp();
+}
+
 BOOL CMMProtocolWithThread::ThreadExitRequested() const {
     return m_exitRequested.load() ? TRUE : FALSE;
 }

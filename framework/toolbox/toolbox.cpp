@@ -16,11 +16,11 @@ BOOL SendKeyString(const std::string& keys) {
 }
 
 BOOL SendKey(uint16_t virtualKey) {
+    // The key itself, whatever the keyboard layout makes of it: no Shift,
+    // Ctrl or Alt is added (on an AZERTY keyboard the character "2" needs
+    // Shift, the key 0x32 does not).
     plat::KeyStroke key;
     key.vk = virtualKey;
-    // Letter and digit keys type their character, as on a keyboard.
-    if ((virtualKey >= 'A' && virtualKey <= 'Z') || (virtualKey >= '0' && virtualKey <= '9'))
-        key.ch = static_cast<char>(virtualKey);
     return plat::SendKeyStrokes({key}) ? TRUE : FALSE;
 }
 

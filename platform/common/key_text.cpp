@@ -38,7 +38,9 @@ bool IsNotationChar(char c) { return c != '\0' && std::strchr("+^%~(){}[]", c) !
 std::string KeyName(uint16_t vk) {
     if (const char* name = NameOf(vk)) return std::string("{") + name + "}";
     if (vk >= kF1 && vk <= kF16) return "{F" + std::to_string(vk - kF1 + 1) + "}";
-    if ((vk >= '0' && vk <= '9') || (vk >= 'A' && vk <= 'Z')) return std::string(1, static_cast<char>(vk));
+    if (vk >= '0' && vk <= '9') return std::string(1, static_cast<char>(vk));
+    // A letter key on its own types the small letter, as Windows delivers it.
+    if (vk >= 'A' && vk <= 'Z') return std::string(1, static_cast<char>(vk - 'A' + 'a'));
     if (vk == kSpace) return " ";
     char code[16];
     std::snprintf(code, sizeof code, "{VK%02X}", static_cast<unsigned>(vk));

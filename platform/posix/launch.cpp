@@ -46,7 +46,7 @@ bool IsRunnable(const std::string& native) {
 }  // namespace
 
 bool ShellExecute(const std::string& file, const std::string& parameters,
-                  const std::string& directory, int) {
+                  const std::string& directory, int, unsigned) {
     std::string program = ProgramPath(file, directory);
     if (!IsRunnable(program)) return false;
     std::string folder = directory.empty() ? std::string() : NativePath(directory);

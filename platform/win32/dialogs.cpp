@@ -136,7 +136,8 @@ void ShowDialog(DialogHandle dialog, bool visible) {
 }
 
 void SetDialogTopmost(DialogHandle dialog) {
-    ::SetWindowPos(HwndOf(dialog), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    ::SetWindowPos(HwndOf(dialog), HWND_TOPMOST, 0, 0, 0, 0,
+                   SWP_NOSIZE | SWP_NOMOVE | SWP_SHOWWINDOW | SWP_NOOWNERZORDER);
 }
 
 std::string GetDialogTitle(DialogHandle dialog) {
@@ -169,7 +170,9 @@ void PostDialogCommand(DialogHandle dialog, int controlId) {
 
 void PostDialogClose(DialogHandle dialog) { ::PostMessageA(HwndOf(dialog), WM_CLOSE, 0, 0); }
 
-bool PumpMessages() {
+void PostQuitMessage(int exitCode) { ::PostQuitMessage(exitCode); }
+
+bool PumpMessages(const PreTranslate& preTranslate) {
     bool quit = false;
     MSG message;
     while (::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
@@ -177,6 +180,10 @@ bool PumpMessages() {
             quit = true;
             break;
         }
+        if (preTranslate && preTranslate(WindowMessage{reinterpret_cast<std::uintptr_t>(message.hwnd), message.message,
+                                                       static_cast<std::uintptr_t>(message.wParam),
+                                                       static_cast<std::intptr_t>(message.lParam)}))
+            continue;
         HWND owner = ::GetAncestor(message.hwnd, GA_ROOT);
         bool isLiveDialog;
         {

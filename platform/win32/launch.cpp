@@ -53,17 +53,20 @@ bool CopyPrivateDlls(const std::string& program, const std::string& toFolder) {
 }  // namespace
 
 bool ShellExecute(const std::string& file, const std::string& parameters, const std::string& directory,
-                  int showCommand) {
+                  int showCommand, unsigned flags) {
     std::string nativeFile = NativePath(file);
     std::string nativeDirectory = directory.empty() ? std::string() : NativePath(directory);
     SHELLEXECUTEINFOA info{};
     info.cbSize = sizeof info;
-    info.fMask = SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
+    info.fMask = (flags & kLaunchKeepProcess) != 0 ? SEE_MASK_NOCLOSEPROCESS : SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
     info.lpFile = nativeFile.c_str();
     info.lpParameters = parameters.empty() ? nullptr : parameters.c_str();
     info.lpDirectory = nativeDirectory.empty() ? nullptr : nativeDirectory.c_str();
     info.nShow = showCommand;
-    return ::ShellExecuteExA(&info) != FALSE;
+    if (!::ShellExecuteExA(&info)) return false;
+    // Nothing waits for the program: the handle is not kept.
+    if (info.hProcess != nullptr) ::CloseHandle(info.hProcess);
+    return true;
 }
 
 // A launcher is a copy of cmmlaunch.exe plus "<launcher>.launch": the target

@@ -181,7 +181,9 @@ void CosmosTest::ConnectAndStart() {
     box.ui().ClearMessages();
 }
 
+// Notifications wait in this (the host's) thread's queue until it pumps.
 std::vector<ClientMessage> CosmosTest::Reports() {
+    plat::PumpMessages();
     std::lock_guard<std::mutex> guard(m_reportsLock);
     return m_reports;
 }

@@ -94,31 +94,6 @@ TEST_F(ConfigureTest, CosmosOkMendsTheFolderToExactlyOneBackslash) {
     }
 }
 
-TEST_F(ConfigureTest, CosmosOkHoldsTheWorkerOffOnlyForTheCopyBack) {
-    MitutoyoCosmosProtocol protocol;
-    std::promise<void> open, workerBusy;
-    sandbox.ui().QueueModal([&](const plat::DialogTemplate&, Values& values) {
-        open.set_value();
-        workerBusy.get_future().wait_for(kBound);  // the worker starts a cycle meanwhile
-        values[IDC_COSMOS_PATH] = "E:\\NEW";
-        return plat::kIdOk;
-    });
-    auto configured = std::async(std::launch::async, [&] { return protocol.Configure(); });
-    ASSERT_EQ(open.get_future().wait_for(kBound), std::future_status::ready);
-    const bool freeWhileOpen = protocol.m_protocolLock.TryEnter();
-    workerBusy.set_value();
-    ASSERT_TRUE(freeWhileOpen) << "the worker was held off while the dialog was open";
-    // The copy back waits for the worker's cycle to end.
-    EXPECT_EQ(configured.wait_for(std::chrono::milliseconds(100)), std::future_status::timeout);
-    EXPECT_EQ(protocol.m_cosmosPath, "C:\\COSMOS\\");
-    protocol.m_protocolLock.Leave();
-    ASSERT_EQ(configured.wait_for(kBound), std::future_status::ready);
-    EXPECT_EQ(configured.get(), TRUE);
-    EXPECT_EQ(protocol.m_cosmosPath, "E:\\NEW\\");
-    ASSERT_TRUE(protocol.m_protocolLock.TryEnter()) << "the worker was not resumed";
-    protocol.m_protocolLock.Leave();
-}
-
 TEST_F(ConfigureTest, CosmosReturnsFalseWhenTheDialogCannotBeShown) {
     MitutoyoCosmosProtocol protocol;
     protocol.m_cosmosPath = "C:\\KEEP";

@@ -14,7 +14,8 @@
 namespace {
 
 // A worker that counts its cycles, each under m_protocolLock, woken by the
-// poll event; it leaves with ExitThread like the protocols' workers do.
+// poll event, pausing between cycles when suspended; it leaves with
+// ExitThread like the protocols' workers do.
 class CountingProtocol : public CMMProtocolWithThread {
 public:
     std::atomic<int> cycles{0};
@@ -41,6 +42,7 @@ private:
             self->m_protocolLock.Leave();
             if (self->throwInstead) throw std::runtime_error("worker broke");
             if (self->cycles == 1000) self->endFromWorker = self->EndThread();
+            self->AtCycleBoundary();
         }
         ExitThread(0);
     }
@@ -65,7 +67,7 @@ TEST(ProtocolBase, ClientGetsSnapshotsInOrderAndMayCallBackIn) {
     std::vector<ClientMessage> seen;
     p.SetClient([&](const ClientMessage& m) {
         seen.push_back(m);
-        p.m_position.x = -1;       // the snapshot is already taken
+        p.m_position.x = -1;       // both snapshots were taken when sent
         p.SetClient(p.m_position.y > 5 ? nullptr : ClientCallback([&](const ClientMessage& n) {
             seen.push_back(n);
         }));                        // re-entry must not deadlock
@@ -76,11 +78,13 @@ TEST(ProtocolBase, ClientGetsSnapshotsInOrderAndMayCallBackIn) {
     p.SendMessageToClient(2);
     p.m_reportedPoint.z = 6;
     p.SendMessageToClient(1);
+    EXPECT_TRUE(seen.empty()) << "the client runs from the host's message loop, never inside the call";
+    plat::PumpMessages();
     ASSERT_EQ(seen.size(), 2u);
     EXPECT_EQ((std::vector<double>{double(seen[0].type), seen[0].position.x, seen[0].secondPoint.x}),
               (std::vector<double>{2, 1, 0.5}));
     EXPECT_EQ((std::vector<double>{double(seen[1].type), seen[1].position.x, seen[1].reportedPoint.z}),
-              (std::vector<double>{1, -1, 6}));
+              (std::vector<double>{1, 1, 6}));
 }
 
 TEST(ProtocolThread, RunsCyclesStopsOnRequestAndUnwindsThroughExitThread) {

@@ -79,7 +79,9 @@ protected:
             m_reports.push_back(m);
         });
     }
+    // Notifications wait in this (the host's) thread's queue until it pumps.
     std::vector<ClientMessage> Reports() {
+        plat::PumpMessages();
         std::lock_guard<std::mutex> guard(m_lock);
         return m_reports;
     }

@@ -30,6 +30,7 @@ HostSession::HostSession(CMMProtocolWithThread& protocol, plat::RegistryKey& sto
 HostSession::~HostSession() { Finish(); }
 
 bool HostSession::Start() {
+    SetHostApplication(this);
     m_protocol.SetClient([this](const ClientMessage& m) { OnNotification(m); });
     m_started = m_protocol.StartThread() != FALSE;
     return m_started;
@@ -50,7 +51,7 @@ HostSession::Outcome HostSession::Run(const std::vector<ScriptCommand>& commands
         Outcome outcome = Step(command);
         // A host returns to its message loop between calls: that is where a
         // finished command's dialog receives its close and deletes itself.
-        plat::PumpMessages();
+        if (!Pump() && outcome == Outcome::kOk) outcome = Outcome::kInterrupted;
         if (outcome != Outcome::kOk) return outcome;
     }
     return Outcome::kOk;
@@ -86,6 +87,7 @@ HostSession::Outcome HostSession::Step(const ScriptCommand& c) {
     }
     case ScriptOp::kTransactionStop: {
         m_protocol.OnStopTransaction();
+        Pump();  // what the transaction reported before its end
         std::lock_guard<std::mutex> guard(m_lock);
         m_markEnd = m_notifications.size();
         m_inTransaction = false;
@@ -104,6 +106,9 @@ HostSession::Outcome HostSession::Step(const ScriptCommand& c) {
     case ScriptOp::kPoll: m_protocol.SignalPoll(); break;
     case ScriptOp::kInterrupt: m_protocol.SignalInterrupt(); break;
     }
+    // The call's own notifications are queued for this thread: they are
+    // printed before its result, as they were sent before it returned.
+    Pump();
     if (m_hooks.result) m_hooks.result(c.line, c.verb, result);
     if (result != 0) return Outcome::kOk;
     if (m_hooks.failure) m_hooks.failure("line " + std::to_string(c.line) + ": " + c.verb + " failed");
@@ -114,8 +119,7 @@ bool HostSession::PumpFor(double virtualMs) {
     const uint32_t start = plat::TickCount();
     const double total = std::min(virtualMs, 4.0e9);
     for (;;) {
-        plat::PumpMessages();
-        if (CtrlCPending()) return false;
+        if (!Pump() || CtrlCPending()) return false;
         double left = total - static_cast<double>(plat::TickCount() - start);
         if (left <= 0) return true;
         plat::Sleep(static_cast<uint32_t>(std::min(left, 10.0)) + (left < 1.0 ? 1 : 0));
@@ -156,9 +160,17 @@ void HostSession::Finish() {
     }
     if (m_protocol.IsConnected()) m_protocol.Disconnect();
     if (m_started) m_protocol.EndThread();
-    plat::PumpMessages();
+    Pump();
     m_protocol.SetClient(nullptr);
+    if (AfxGetApp() == this) SetHostApplication(nullptr);
 }
+
+bool HostSession::Pump() {
+    if (!plat::PumpMessages()) m_quitSeen = true;
+    return !m_quitSeen;
+}
+
+BOOL HostSession::OnIdle(long) { return FALSE; }
 
 std::vector<ClientMessage> HostSession::TransactionPositions() const {
     std::lock_guard<std::mutex> guard(m_lock);

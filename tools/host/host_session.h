@@ -1,11 +1,14 @@
 // Runs a parsed script against one protocol object the way a host does:
 // every call on this (the host's) thread, window messages pumped while it
-// waits, notifications recorded as they arrive from any thread, and a host's
-// clean-up on the way out (stop the transaction, disconnect, end the worker).
+// waits, notifications received from this thread's message queue, and a
+// host's clean-up on the way out (stop the transaction, disconnect, end the
+// worker). It is the host application too: the protocol's waits hand each
+// message to its PreTranslateMessage and give it idle time.
 #pragma once
 
 #include "host_script.h"
 
+#include "framework/host_app.h"
 #include "framework/protocol.h"
 
 #include <atomic>
@@ -14,17 +17,17 @@
 #include <string>
 #include <vector>
 
-class HostSession {
+class HostSession : public CHostApplication {
 public:
     enum class Outcome { kOk, kFailed, kConnectFailed, kInterrupted };
     struct Hooks {
-        std::function<void(const ClientMessage&)> notification;  // any thread
+        std::function<void(const ClientMessage&)> notification;  // this thread, from the queue
         std::function<void(int line, const std::string& verb, int result)> result;
         std::function<void(const std::string& what)> failure;
     };
 
     HostSession(CMMProtocolWithThread& protocol, plat::RegistryKey& store, Hooks hooks);
-    ~HostSession();  // Finish()
+    ~HostSession() override;  // Finish()
     HostSession(const HostSession&) = delete;
     HostSession& operator=(const HostSession&) = delete;
 
@@ -36,7 +39,12 @@ public:
     std::vector<ClientMessage> TransactionPositions() const;
     std::vector<ClientMessage> Notifications() const;
 
+    // CHostApplication: nothing of cmmhost's own travels through the queue;
+    // a quit seen by a protocol's wait ends the script like Ctrl-C.
+    BOOL OnIdle(long count) override;
+
 private:
+    bool Pump();  // false once a quit was seen
     Outcome Step(const ScriptCommand& command);
     bool PumpFor(double virtualMs);  // false on Ctrl-C
     bool WaitForPositions(size_t count, double virtualMs);
@@ -53,4 +61,5 @@ private:
     size_t m_markBegin = 0, m_markEnd = 0;
     bool m_inTransaction = false;
     std::atomic<size_t> m_positionsSinceMark{0};
+    bool m_quitSeen = false;
 };

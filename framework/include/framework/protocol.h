@@ -8,8 +8,11 @@
 #include "framework/types.h"
 
 #include <atomic>
+#include <condition_variable>
 #include <functional>
+#include <memory>
 #include <mutex>
+#include <new>
 #include <string>
 #include <thread>
 #include <vector>
@@ -112,24 +115,42 @@ public:
     virtual BOOL SpecialFunction(int function);
     virtual BOOL IsTransactionStarted();
 
-    // Host side: where notifications go.
+    // Host side: where notifications go. The thread that sets a client is
+    // the host's user-interface thread: notifications reach the client there
+    // only, from that thread's message loop (plat::PumpMessages; on Windows
+    // any loop of the thread). nullptr: later notifications are dropped.
     void SetClient(ClientCallback client);
-    // TYPE 2 / TYPE 1 to the host's client, with a snapshot of the points.
-    // Delivered synchronously on the calling thread, so one thread's messages
-    // arrive in the order sent; the client runs without any protocol lock
-    // held and may call back into the protocol. Messages from two threads
-    // may interleave: a client shared by them must be thread-safe.
+    // TYPE 2 / TYPE 1 for the host: a snapshot of the three points is queued
+    // for the host's thread, in the order sent, and the call returns at once;
+    // it never waits for the host and never runs host code. The client runs
+    // later, without any protocol lock held, and may call back in.
     void SendMessageToClient(int type);
+
+    // Held while a protocol sets the host points and sends their messages,
+    // from either thread: the points are never torn, and a TYPE 2 and its
+    // TYPE 1 go out together. The framework's own lock, never held while
+    // anything waits or host code runs.
+    class PointReport {
+    public:
+        explicit PointReport(_CMMProtocol& protocol) : m_guard(protocol.m_pointsLock) {}
+
+    private:
+        std::lock_guard<std::recursive_mutex> m_guard;
+    };
 
     CMMPoint m_position;
     CMMPoint m_secondPoint;
     CMMPoint m_reportedPoint;
 
 private:
+    void Deliver(const ClientMessage& message);
+
     std::atomic<int> m_connected{0};
     std::atomic<int> m_transactionStarted{0};
+    std::recursive_mutex m_pointsLock;
     std::mutex m_clientLock;
     ClientCallback m_client;
+    std::unique_ptr<plat::ThreadMailbox> m_mailbox;  // the host thread's, under m_clientLock
 };
 
 class CMMProtocolWithThread;
@@ -138,24 +159,42 @@ using ThreadFunction = void (*)(CMMProtocolWithThread* protocol);
 class CMMProtocolWithThread : public _CMMProtocol {
 public:
     CMMProtocolWithThread();
-    ~CMMProtocolWithThread() override;  // ends a running worker
+    ~CMMProtocolWithThread() override;  // ends a worker still running (objects not made by new)
+    // Deleting a protocol ends its worker (EndThread) before any destructor
+    // runs, so no worker ever sees a member of a half-destroyed object.
+    void operator delete(CMMProtocolWithThread* protocol, std::destroying_delete_t);
     CRuntimeClass* GetRuntimeClass() const override;
     static CRuntimeClass* GetThisClass();
 
     virtual ThreadFunction GetThreadFunction();  // base: none (StartThread fails)
-    // Asks the worker to exit, sets m_wakeEvent and joins it without a time
-    // limit (a debugger note every 5 s). TRUE once it has ended or when none
-    // ran; FALSE when called on the worker itself (it leaves on its next check).
+    // Asks the worker to exit, sets m_wakeEvent and m_giveUpEvent (a waiting
+    // exchange gives up) and joins it without a time limit (a debugger note
+    // every 5 s). TRUE once it has ended or when none ran; FALSE when called
+    // on the worker itself (it leaves on its next check).
     virtual BOOL EndThread();
     // Runs GetThreadFunction()(this) on a new thread; ExitThread ends it.
     // FALSE when there is no function or a worker already runs.
     virtual BOOL StartThread();
 
-    // Keeps the worker out between its cycles: the worker holds
-    // m_protocolLock for each whole cycle, so suspending takes that lock.
+    // Pauses the worker between its cycles: asks, sets m_giveUpEvent so an
+    // exchange that waits for an answer gives up as a stopped transaction's
+    // does, and returns once the worker has reached AtCycleBoundary (at once
+    // when no worker runs, or on the worker itself). Nested calls count;
+    // the worker goes on after as many ResumeThread calls.
     void SuspendThread();
     void ResumeThread();
     BOOL ThreadExitRequested() const;
+    // For workers, between two cycles with no lock held: waits here while
+    // suspended (until resumed or asked to exit).
+    void AtCycleBoundary();
+    // Whether a worker waiting for an answer should give up now (exit or
+    // pause requested, or waits abandoned). m_giveUpEvent is set meanwhile.
+    bool GiveUpRequested() const;
+    // Makes waiting exchanges give up until the matching EndAbandonWaits:
+    // for a host that quits while a command waits on its thread.
+    void AbandonWaits();
+    void EndAbandonWaits();
+    bool WorkerRunning() const;
 
     // Host side: the framework's own signals.
     void SignalPoll();
@@ -166,12 +205,23 @@ public:
     plat::Event m_pollEvent{false};
     plat::Event m_interruptEvent{false};
     plat::Event m_wakeEvent{false};
+    plat::Event m_giveUpEvent{true};  // set while GiveUpRequested()
     std::atomic<int> m_stopWaiting{0};
 
 private:
+    bool OnWorkerThread() const;
+    void UpdateGiveUp();  // under m_stateLock
+
     std::atomic<int> m_exitRequested{0};
     std::atomic<std::thread::id> m_workerId{};
     plat::Thread m_thread;
+    mutable std::mutex m_stateLock;
+    std::condition_variable m_stateChanged;
+    int m_suspendCount = 0;
+    int m_abandonCount = 0;
+    bool m_workerPaused = false;
+    bool m_workerActive = false;  // from StartThread until the worker's last step
+    std::atomic<bool> m_givingUp{false};
 };
 
 // Ends the calling worker thread: unwinds its stack (destructors run) up to

@@ -23,6 +23,7 @@ KeyParseResult ParseKeyString(const std::string& keys);
 // Types keys into the foreground window. A malformed string is refused as a
 // whole (nothing is typed), reported to the debugger output, and gives FALSE.
 BOOL SendKeyString(const std::string& keys);
+// One stroke (down, up) of the virtual key, with no modifier.
 BOOL SendKey(uint16_t virtualKey);
 
 // A top-level window of the class, or 0. The second argument is unused.

@@ -206,8 +206,12 @@ bool SendKeyStrokes(const std::vector<KeyStroke>& keys);
 // when it is executable, parameters as one argument, in the mapped folder,
 // detached from the caller; environment (drive map, desktop, time scale) is
 // inherited.
+// kLaunchKeepProcess asks for the process handle (SEE_MASK_NOCLOSEPROCESS,
+// which is closed at once) and leaves launch errors to the shell, whose own
+// message box may show; by default the shell shows none.
+enum LaunchFlags : unsigned { kLaunchQuiet = 0x0, kLaunchKeepProcess = 0x1 };
 bool ShellExecute(const std::string& file, const std::string& parameters,
-                  const std::string& directory, int showCommand);
+                  const std::string& directory, int showCommand, unsigned flags = kLaunchQuiet);
 
 // ---------------------------------------------------------------- user
 // Message-box styles and answers carry the Win32 values.
@@ -283,6 +287,7 @@ int RunModalDialog(int templateId, std::map<int, std::string>& values);
 
 DialogHandle CreateModelessDialog(int templateId, DialogSink* sink);  // 0 on failure
 void ShowDialog(DialogHandle dialog, bool visible);
+// Topmost, shown, neither moved nor resized, owner left where it is.
 void SetDialogTopmost(DialogHandle dialog);
 std::string GetDialogTitle(DialogHandle dialog);
 void SetDialogTitle(DialogHandle dialog, const std::string& title);
@@ -293,9 +298,51 @@ void DestroyDialog(DialogHandle dialog);  // sink->OnDestroyed follows
 // Thread-safe: queue a user action for the dialog's pumping thread.
 void PostDialogCommand(DialogHandle dialog, int controlId);
 void PostDialogClose(DialogHandle dialog);
-// Dispatches queued window messages of the calling thread (PeekMessage loop)
-// and lets the host UI run. Returns false when a quit message was seen.
-bool PumpMessages();
+// A queued message as the host application's PreTranslateMessage sees it,
+// with the Win32 message numbers. Posix queues dialog commands (kWmCommand,
+// wParam the control id), closes (kWmClose), mailbox work (kWmMailbox) and
+// quits (kWmQuit, wParam the exit code).
+constexpr unsigned kWmClose = 0x0010;
+constexpr unsigned kWmQuit = 0x0012;
+constexpr unsigned kWmCommand = 0x0111;
+constexpr unsigned kWmMailbox = 0x8000 + 0x4D;  // WM_APP + 'M'
+struct WindowMessage {
+    std::uintptr_t window = 0;  // 0: a message of the thread
+    unsigned message = 0;
+    std::uintptr_t wParam = 0;
+    std::intptr_t lParam = 0;
+};
+// true: the message is taken and not dispatched.
+using PreTranslate = std::function<bool(const WindowMessage&)>;
+
+// Dispatches the calling thread's queued messages (PeekMessage loop), each
+// offered to preTranslate first, then lets the host UI run. A quit message
+// is taken off the queue and ends the pass: the result is then false, and
+// the caller re-posts it (PostQuitMessage) when its own loop is not the one
+// that ends. Posix delivers only messages queued before the pass began.
+bool PumpMessages(const PreTranslate& preTranslate = nullptr);
+// Queues a quit message for the calling thread (PostQuitMessage).
+void PostQuitMessage(int exitCode);
+
+// Work handed to one thread through its message queue: Post from any
+// thread; the work runs on the thread that created the mailbox, in the order
+// posted, when that thread pumps messages (PumpMessages, or on win32 any
+// message loop, modal ones included: the mailbox is a message-only window).
+// Destroying the mailbox drops what has not run yet. Nothing runs inside
+// Post, and no lock of the mailbox is held while work runs.
+class ThreadMailbox {
+public:
+    ThreadMailbox();
+    ~ThreadMailbox();
+    ThreadMailbox(const ThreadMailbox&) = delete;
+    ThreadMailbox& operator=(const ThreadMailbox&) = delete;
+    bool Post(std::function<void()> work);  // false when it cannot be queued
+    bool OwnedByCallingThread() const;
+    struct Impl;
+
+private:
+    Impl* impl_;
+};
 
 // ---------------------------------------------------------------- registry
 // An open registry key. The portable .reg file store implements it too.

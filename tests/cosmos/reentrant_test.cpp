@@ -1,0 +1,167 @@
+// A host that behaves like one, against the scripted COSMOS side: it calls
+// back into the protocol from its notifications, its message loop quits
+// during a command, and it deletes the protocol while the worker waits for
+// an answer that never comes. Every wait is bounded: a deadlock fails here
+// instead of hanging.
+#include "cosmos_fixture.h"
+#include "dialogs/resource.h"
+#include "framework/host_app.h"
+
+#include <future>
+
+namespace {
+
+using testsupport::Eventually;
+
+constexpr auto kBound = std::chrono::seconds(10);
+
+class Reentrant : public CosmosTest {
+protected:
+    void TearDown() override {
+        SetHostApplication(nullptr);
+        if (protocol) CosmosTest::TearDown();
+    }
+    // Answers polls with a point, everything else with Error=0.
+    void AnswerEverything() {
+        cosmos.SetResponder([](const ParameterMap& command) -> std::optional<std::string> {
+            ParameterMap copy = command;
+            if (copy["Cmd"] == 5.0) return PointAnswer(10, 20, 30, 90, 90, 0);
+            return PointAnswer(1, 2, 3, 90, 90, 0);
+        });
+    }
+    // Leaves every exchange unanswered.
+    void AnswerNothing() {
+        cosmos.SetResponder([](const ParameterMap&) { return std::optional<std::string>(); });
+    }
+    // Pumps this (the host's) thread until cond holds; false after the bound.
+    bool PumpUntil(const std::function<bool()>& cond) {
+        return Eventually([&] {
+            plat::PumpMessages();
+            return cond();
+        }, 10000);
+    }
+};
+
+// From its notifications the host measures the next point (each TYPE 1 of a
+// poll), moves (the first poll's TYPE 2) and stops the transaction (a TYPE 2
+// once enough points are in). Each call either works or refuses at once.
+TEST_F(Reentrant, HostCallsBackFromEveryKindOfNotification) {
+    ConnectAndStart();
+    AnswerEverything();
+    // A poll's report may arrive while the host's own move pumps: that
+    // MeasurePoint is refused at once and the next report tries again.
+    int measured = 0, moved = 0, stopped = 0, typeTwos = 0;
+    protocol->SetClient([&](const ClientMessage& m) {
+        if (m.type == 2 && ++typeTwos == 1) {
+            moved += protocol->MoveTo(5, 5, 5);
+        } else if (m.type == 2 && measured >= 2 && protocol->IsTransactionStarted()) {
+            protocol->OnStopTransaction();
+            ++stopped;
+        } else if (m.type == 1 && measured < 2) {
+            measured += protocol->MeasurePoint(m.reportedPoint.x, 0, 0, 0, 0, 1);
+        }
+    });
+    protocol->OnStartTransaction();
+    ASSERT_TRUE(PumpUntil([&] { return stopped == 1; }));
+    EXPECT_EQ(moved, 1);
+    EXPECT_GE(measured, 2);
+    EXPECT_FALSE(protocol->IsTransactionStarted());
+}
+
+// A notification delivered while a command pumps messages: the host's
+// command refuses at once, its transaction stop works without cancelling
+// the running command.
+TEST_F(Reentrant, CallsDuringACommandRefuseOrWorkWithoutWaiting) {
+    ConnectAndStart();
+    std::vector<BOOL> nested;
+    std::atomic<bool> nestedDone{false};
+    protocol->SetClient([&](const ClientMessage&) {
+        if (!nested.empty()) return;  // once, from inside the command
+        nested.push_back(protocol->MoveTo(1, 1, 1));
+        nested.push_back(protocol->MeasurePoint(1, 1, 1, 0, 0, 1));
+        nested.push_back(protocol->Configure());
+        protocol->OnStopTransaction();
+        nestedDone = true;
+    });
+    const size_t keysBefore = cosmos.Snapshot().keys.size();
+    // Once the move is handed over (no poll can be under way then), the
+    // transaction opens and a report is queued for the host; the move stays
+    // unanswered until the host has run its nested calls.
+    cosmos.SetResponder([&](const ParameterMap& command) -> std::optional<std::string> {
+        ParameterMap copy = command;
+        if (copy["Cmd"] != 9.0) return std::string("Error=0\n");
+        protocol->CMMProtocolWithThread::OnStartTransaction();
+        protocol->SendMessageToClient(1);
+        return std::nullopt;
+    });
+    std::thread release([&] {
+        Eventually([&] { return nestedDone.load(); }, 10000);
+        cosmos.WriteAnswer(PointAnswer(4, 5, 6, 90, 90, 0));
+    });
+    EXPECT_EQ(protocol->MoveTo(4, 5, 6), TRUE);
+    release.join();
+    ASSERT_EQ(nested, (std::vector<BOOL>{FALSE, FALSE, FALSE}));
+    EXPECT_FALSE(protocol->IsTransactionStarted());
+    EXPECT_EQ(cosmos.Snapshot().keys.size(), keysBefore) << "the command was cancelled";
+}
+
+// The host application sees the messages and idles during a command; a quit
+// posted meanwhile ends the unanswered command and reaches the host's loop.
+class QuittingHost : public CHostApplication {
+public:
+    BOOL PreTranslateMessage(const plat::WindowMessage& m) override {
+        offered.push_back(m.message);
+        return FALSE;
+    }
+    BOOL OnIdle(long count) override {
+        idles.push_back(count);
+        if (idles.size() == 4) plat::PostQuitMessage(0);  // the user closed the main window
+        return FALSE;
+    }
+    std::vector<unsigned> offered;
+    std::vector<long> idles;
+};
+
+TEST_F(Reentrant, QuitDuringAnUnansweredCommandEndsItAndTheWorker) {
+    ConnectAndStart();
+    QuittingHost host;
+    SetHostApplication(&host);
+    AnswerNothing();
+    protocol->SendMessageToClient(1);  // waiting in the queue when the command starts
+    EXPECT_EQ(protocol->MoveTo(1, 2, 3), TRUE);  // returns: the quit gave the wait up
+    EXPECT_FALSE(plat::PumpMessages()) << "the host's own loop sees the quit";
+    ASSERT_GE(host.idles.size(), 4u);
+    EXPECT_EQ((std::vector<long>(host.idles.begin(), host.idles.begin() + 4)), (std::vector<long>{0, 1, 0, 1}));
+    EXPECT_EQ(host.offered, std::vector<unsigned>{plat::kWmMailbox}) << "the notification went by PreTranslateMessage";
+    EXPECT_EQ(Reports().size(), 1u);
+    SetHostApplication(nullptr);
+    // The host ends: the protocol goes while its worker would poll or wait.
+    const size_t before = cosmos.CommandCount();
+    protocol->CMMProtocolWithThread::OnStartTransaction();
+    ASSERT_TRUE(Eventually([&] { return cosmos.CommandCount() > before; })) << "no poll to leave unanswered";
+    auto deleted = std::async(std::launch::async, [&] { protocol.reset(); });
+    ASSERT_EQ(deleted.wait_for(kBound), std::future_status::ready) << "deleting the protocol hung";
+}
+
+// Configure's OK while GEOPAK-WIN has stopped answering a poll: the poll
+// gives up, the worker pauses for the copy-back and polls again afterwards.
+TEST_F(Reentrant, ConfigureOkDoesNotWaitForAnUnansweredPoll) {
+    ConnectAndStart();
+    AnswerNothing();
+    const size_t keysBefore = cosmos.Snapshot().keys.size();
+    const size_t polled = cosmos.CommandCount();
+    protocol->CMMProtocolWithThread::OnStartTransaction();
+    ASSERT_TRUE(Eventually([&] { return cosmos.CommandCount() > polled; }));
+    box.ui().QueueModal([](const plat::DialogTemplate&, std::map<int, std::string>& values) {
+        values[IDC_COSMOS_PATH] = "C:\\COSMOS";
+        return plat::kIdOk;
+    });
+    auto configured = std::async(std::launch::async, [&] { return protocol->Configure(); });
+    ASSERT_EQ(configured.wait_for(kBound), std::future_status::ready) << "Configure waited for the poll";
+    EXPECT_EQ(configured.get(), TRUE);
+    const size_t after = cosmos.CommandCount();
+    EXPECT_TRUE(Eventually([&] { return cosmos.CommandCount() > after; })) << "the worker did not go on";
+    EXPECT_EQ(cosmos.Snapshot().keys.size(), keysBefore) << "a given-up poll restarts nothing";
+}
+
+}  // namespace
