@@ -15,6 +15,12 @@ using testsupport::Eventually;
 
 constexpr auto kBound = std::chrono::seconds(10);
 
+// A point answer as the macro writes it, the probe along +Z (A = B = 90).
+std::string PointAnswer(int x, int y, int z) {
+    return "Error=0\nActualX=" + std::to_string(x) + "\nActualY=" + std::to_string(y) + "\nActualZ=" +
+           std::to_string(z) + "\nActualA=90\nActualB=90\nActualC=0\n";
+}
+
 class Reentrant : public CosmosTest {
 protected:
     void TearDown() override {
@@ -23,15 +29,14 @@ protected:
     }
     // Answers polls with a point, everything else with Error=0.
     void AnswerEverything() {
-        cosmos.SetResponder([](const ParameterMap& command) -> std::optional<std::string> {
-            ParameterMap copy = command;
-            if (copy["Cmd"] == 5.0) return PointAnswer(10, 20, 30, 90, 90, 0);
-            return PointAnswer(1, 2, 3, 90, 90, 0);
+        cosmos.SetResponder([](const CosmosCommand& command) -> std::optional<std::string> {
+            if (command["Cmd"] == 5.0) return PointAnswer(10, 20, 30);
+            return PointAnswer(1, 2, 3);
         });
     }
     // Leaves every exchange unanswered.
     void AnswerNothing() {
-        cosmos.SetResponder([](const ParameterMap&) { return std::optional<std::string>(); });
+        cosmos.SetResponder([](const CosmosCommand&) { return std::optional<std::string>(); });
     }
     // Pumps this (the host's) thread until cond holds; false after the bound.
     bool PumpUntil(const std::function<bool()>& cond) {
@@ -87,16 +92,15 @@ TEST_F(Reentrant, CallsDuringACommandRefuseOrWorkWithoutWaiting) {
     // Once the move is handed over (no poll can be under way then), the
     // transaction opens and a report is queued for the host; the move stays
     // unanswered until the host has run its nested calls.
-    cosmos.SetResponder([&](const ParameterMap& command) -> std::optional<std::string> {
-        ParameterMap copy = command;
-        if (copy["Cmd"] != 9.0) return std::string("Error=0\n");
+    cosmos.SetResponder([&](const CosmosCommand& command) -> std::optional<std::string> {
+        if (command["Cmd"] != 9.0) return std::string("Error=0\n");
         protocol->CMMProtocolWithThread::OnStartTransaction();
         protocol->SendMessageToClient(1);
         return std::nullopt;
     });
     std::thread release([&] {
         Eventually([&] { return nestedDone.load(); }, 10000);
-        cosmos.WriteAnswer(PointAnswer(4, 5, 6, 90, 90, 0));
+        cosmos.WriteAnswer(PointAnswer(4, 5, 6));
     });
     EXPECT_EQ(protocol->MoveTo(4, 5, 6), TRUE);
     release.join();
