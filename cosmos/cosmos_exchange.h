@@ -24,6 +24,9 @@ namespace cosmos_result {
 constexpr int kOk = 0;
 constexpr int kError1 = 1;
 constexpr int kError2 = 2;
+// An "Actual…" value of the answer is not a finite number: the answer counts
+// as a failed command and no point is built from it.
+constexpr int kNotANumber = 3;
 constexpr int kWriteFailed = 10;
 constexpr int kWindowLost = 12;
 constexpr int kNotConnected = 13;
@@ -49,6 +52,8 @@ double ParseAnswerValue(std::string_view text);
 // greater than 0; the name is everything before the first "=", blanks kept.
 // Returns whether the line was an entry.
 bool MergeAnswerLine(ParameterMap& map, std::string_view line);
+// Whether line is an "Actual…" entry whose value is not a finite number.
+bool IsUnreadableActual(std::string_view line);
 // Splits text into lines (LF or CR LF) and merges each; lines of
 // kMaxAnswerLine characters or more are skipped, as the file reader does.
 void MergeAnswerText(ParameterMap& map, std::string_view text);

@@ -35,6 +35,15 @@ bool MergeAnswerLine(ParameterMap& map, std::string_view line) {
     return true;
 }
 
+bool IsUnreadableActual(std::string_view line) {
+    const size_t equals = line.find('=');
+    if (equals == std::string_view::npos || line.substr(0, 6) != "Actual") return false;
+    const std::string copy(line.substr(equals + 1));
+    char* end = nullptr;
+    const double value = std::strtod(copy.c_str(), &end);
+    return end == copy.c_str() || !std::isfinite(value);
+}
+
 void MergeAnswerText(ParameterMap& map, std::string_view text) {
     while (!text.empty()) {
         const size_t end = text.find('\n');
