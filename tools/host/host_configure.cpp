@@ -153,7 +153,7 @@ int CmdConfigure(int argc, char** argv) {
     std::map<int, std::string> overrides;
     if (!MapOverrides(a, FieldsOf(*protocol), overrides)) return 2;
 
-    std::unique_ptr<SettingsStore> store = SettingsStore::Open(a.store, a.name, error);
+    std::unique_ptr<SettingsStore> store = SettingsStore::Open(a.store, a.name, error, true);
     if (!store) return Fail(error);
     protocol->ReadSettings(&store->Key());
 
