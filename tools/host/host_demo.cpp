@@ -162,6 +162,7 @@ int CmdDemo(int argc, char** argv) {
     DemoTree tree(args.keep);
     Watchdog watchdog(args.timeoutSeconds, [&tree] { tree.Cleanup(); });
     InstallCtrlCHandler();
+    RunGuard guard([&tree](const std::string&) { tree.Cleanup(); });
     std::string error;
     if (!tree.Create(args.timeScale, error) || !tree.InstallSimulator(error)) {
         std::fprintf(stderr, "cmmhost demo: %s\n", error.c_str());

@@ -9,12 +9,13 @@
 // Exit codes: 0 every command succeeded, 1 a command failed or the run was
 // interrupted, 2 usage or script error, 3 the plug-in, the protocol or the
 // settings store could not be loaded, 4 connect failed, 5 the watchdog ended
-// the run.
+// the run, 6 a second Ctrl-C or a request to end (SIGTERM) ended it at once.
 #include "commands.h"
 #include "host_output.h"
 #include "host_run_support.h"
 #include "host_session.h"
 #include "host_signal.h"
+#include "host_status.h"
 #include "settings_store.h"
 #include "terminal_ui.h"
 
@@ -135,6 +136,7 @@ int CmdRun(int argc, char** argv) {
     EventPrinter printer(stdout, args.csv);
     Watchdog watchdog(args.timeoutSeconds, [&printer] { printer.Event("watchdog", "time limit reached"); });
     InstallCtrlCHandler();
+    RunGuard guard([&printer](const std::string& why) { printer.Event("ended", why); });
 
     std::unique_ptr<CMMProtocolWithThread> protocol;
     if (!LoadProtocol(args.plugin, args.protocol, protocol, error)) {
@@ -156,7 +158,7 @@ int CmdRun(int argc, char** argv) {
         HostSession session(*protocol, store, HostSession::Hooks{
             [&printer](const ClientMessage& m) { printer.Notification(m); },
             [&printer](int line, const std::string& verb, int result) { printer.CommandResult(line, verb, result); },
-            [](const std::string& what) { std::fprintf(stderr, "cmmhost run: %s\n", what.c_str()); },
+            [](const std::string& what) { hoststatus::Print(stderr, "cmmhost run: " + what + "\n"); },
         });
         if (!session.Start()) {
             std::fputs("cmmhost run: the protocol's worker thread did not start\n", stderr);

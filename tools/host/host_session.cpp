@@ -2,6 +2,7 @@
 #include "host_session.h"
 
 #include "host_signal.h"
+#include "host_status.h"
 
 #include <algorithm>
 #include <cmath>
@@ -47,7 +48,9 @@ void HostSession::OnNotification(const ClientMessage& message) {
 HostSession::Outcome HostSession::Run(const std::vector<ScriptCommand>& commands) {
     for (const ScriptCommand& command : commands) {
         if (CtrlCPending()) return Outcome::kInterrupted;
+        hoststatus::SetActivity("line " + std::to_string(command.line) + ": " + command.verb);
         Outcome outcome = Step(command);
+        hoststatus::SetActivity("");
         // A host returns to its message loop between calls: that is where a
         // finished command's dialog receives its close and deletes itself.
         plat::PumpMessages();
@@ -149,13 +152,17 @@ void HostSession::Finish() {
     m_finished = true;
     TakeCtrlC();
     if (m_protocol.IsTransactionStarted()) {
+        hoststatus::SetActivity("clean-up: transaction stop");
         m_protocol.OnStopTransaction();
         std::lock_guard<std::mutex> guard(m_lock);
         if (m_inTransaction) m_markEnd = m_notifications.size();
         m_inTransaction = false;
     }
+    hoststatus::SetActivity("clean-up: disconnect");
     if (m_protocol.IsConnected()) m_protocol.Disconnect();
+    hoststatus::SetActivity("clean-up: the protocol's worker thread to end");
     if (m_started) m_protocol.EndThread();
+    hoststatus::SetActivity("");
     plat::PumpMessages();
     m_protocol.SetClient(nullptr);
 }
