@@ -70,7 +70,7 @@ HostSession::Outcome HostSession::Step(const ScriptCommand& c) {
         break;
     case ScriptOp::kDisconnect: result = m_protocol.Disconnect(); break;
     case ScriptOp::kMove: result = m_protocol.MoveTo(n[0], n[1], n[2]); break;
-    case ScriptOp::kMeasure: result = m_protocol.MeasurePoint(n[0], n[1], n[2], n[3], n[4], n[5]); break;
+    case ScriptOp::kMeasure: return Measure(c);
     case ScriptOp::kHead: result = m_protocol.SetProbeAngles(n[0], n[1], n[2]); break;
     case ScriptOp::kApproach:
         // GEOPAK answers FALSE although it keeps the vector: never a failure.
@@ -111,6 +111,24 @@ HostSession::Outcome HostSession::Step(const ScriptCommand& c) {
     if (result != 0) return Outcome::kOk;
     if (m_hooks.failure) m_hooks.failure("line " + std::to_string(c.line) + ": " + c.verb + " failed");
     return failed;
+}
+
+HostSession::Outcome HostSession::Measure(const ScriptCommand& c) {
+    const std::vector<double>& n = c.numbers;
+    const size_t before = m_positionsSinceMark.load();
+    const int result = m_protocol.MeasurePoint(n[0], n[1], n[2], n[3], n[4], n[5]);
+    const bool wait = result != 0 && m_measureWaitMs > 0 && m_protocol.IsTransactionStarted();
+    const bool arrived = !wait || WaitForPositions(before + 1, m_measureWaitMs);
+    if (m_hooks.result) m_hooks.result(c.line, c.verb, result);
+    if (CtrlCPending()) return Outcome::kInterrupted;
+    std::string fault;
+    if (result == 0) fault = "measure failed";
+    else if (!arrived)
+        fault = "measure: its point did not arrive within " + std::to_string(static_cast<long>(m_measureWaitMs)) +
+                " ms (--no-wait goes on without it)";
+    if (fault.empty()) return Outcome::kOk;
+    if (m_hooks.failure) m_hooks.failure("line " + std::to_string(c.line) + ": " + fault);
+    return Outcome::kFailed;
 }
 
 bool HostSession::PumpFor(double virtualMs) {

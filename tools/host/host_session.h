@@ -29,6 +29,11 @@ public:
     HostSession& operator=(const HostSession&) = delete;
 
     bool Start();  // client callback, then the worker thread
+    // In a transaction, how long (virtual ms) `measure` waits for a position
+    // to arrive before the script goes on; 0: it does not wait. A protocol
+    // that ends its recording for the next command may drop a point still
+    // on its way, so by default the script waits for each one.
+    void SetMeasureWait(double virtualMs) { m_measureWaitMs = virtualMs; }
     Outcome Run(const std::vector<ScriptCommand>& commands);
     void Finish();  // idempotent
 
@@ -40,6 +45,7 @@ private:
     Outcome Step(const ScriptCommand& command);
     bool PumpFor(double virtualMs);  // false on Ctrl-C
     bool WaitForPositions(size_t count, double virtualMs);
+    Outcome Measure(const ScriptCommand& command);
     int Configure(const ScriptCommand& command);
     void OnNotification(const ClientMessage& message);
 
@@ -52,5 +58,6 @@ private:
     std::vector<ClientMessage> m_notifications;
     size_t m_markBegin = 0, m_markEnd = 0;
     bool m_inTransaction = false;
+    double m_measureWaitMs = kDefaultWaitPointsMs;
     std::atomic<size_t> m_positionsSinceMark{0};
 };

@@ -410,6 +410,11 @@ void IgnoreBrokenPipes();
 // sh script that execs the target). Folders are created as needed.
 bool InstallLauncher(const std::string& dosPath, const std::string& nativeTarget,
                      const std::vector<std::string>& leadingArgs);
+// Claims the installation this process drives (posix: the virtual desktop
+// with its drive map; Windows: the user's session) until the process ends, so
+// two hosts never drive one set of vendor programs. False when another
+// process holds it: holderPid names it (0 when it cannot be told).
+bool ClaimInstallation(unsigned long& holderPid);
 // Native absolute path of the running program; empty when unknown.
 std::string CurrentExecutablePath();
 // Whether a process with this id runs, and ending it forcibly (no clean-up).
