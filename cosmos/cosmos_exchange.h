@@ -24,8 +24,8 @@ namespace cosmos_result {
 constexpr int kOk = 0;
 constexpr int kError1 = 1;
 constexpr int kError2 = 2;
-// An "Actual…" value of the answer is not a finite number: the answer counts
-// as a failed command and no point is built from it.
+// A value a point is built from (ActualX…ActualC) is not a finite number:
+// the answer counts as a failed command and no point is built from it.
 constexpr int kNotANumber = 3;
 constexpr int kWriteFailed = 10;
 constexpr int kWindowLost = 12;
@@ -52,7 +52,8 @@ double ParseAnswerValue(std::string_view text);
 // greater than 0; the name is everything before the first "=", blanks kept.
 // Returns whether the line was an entry.
 bool MergeAnswerLine(ParameterMap& map, std::string_view line);
-// Whether line is an "Actual…" entry whose value is not a finite number.
+// Whether line is an entry of a point's values (ActualX, ActualY, ActualZ,
+// ActualA, ActualB, ActualC) whose value is not a finite number.
 bool IsUnreadableActual(std::string_view line);
 // Splits text into lines (LF or CR LF) and merges each; lines of
 // kMaxAnswerLine characters or more are skipped, as the file reader does.
@@ -63,7 +64,7 @@ int AnswerResult(ParameterMap& map);
 
 // Waits for an event (200 + its index), the message file (100, deleted) or
 // the answer file (merged into map, copied to answerPath + ".bck" and
-// deleted; 0, 1 or 2), in that order each pass; 101 once timeoutMs (0: no
+// deleted; 0, 1, 2 or 3), in that order each pass; 101 once timeoutMs (0: no
 // limit) has passed.
 int AwaitCosmosAnswer(ParameterMap& map, const std::string& answerPath, const std::string& messagePath,
                       plat::Event* const* events, DWORD eventCount, DWORD timeoutMs);

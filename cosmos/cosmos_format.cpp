@@ -37,7 +37,11 @@ bool MergeAnswerLine(ParameterMap& map, std::string_view line) {
 
 bool IsUnreadableActual(std::string_view line) {
     const size_t equals = line.find('=');
-    if (equals == std::string_view::npos || line.substr(0, 6) != "Actual") return false;
+    if (equals == std::string_view::npos) return false;
+    // The six values a reported point is built from.
+    const std::string_view name = line.substr(0, equals);
+    if (name.size() != 7 || name.substr(0, 6) != "Actual" || std::string_view("XYZABC").find(name[6]) == std::string_view::npos)
+        return false;
     const std::string copy(line.substr(equals + 1));
     char* end = nullptr;
     const double value = std::strtod(copy.c_str(), &end);
