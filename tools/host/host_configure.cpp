@@ -159,6 +159,10 @@ int CmdConfigure(int argc, char** argv) {
 
     TerminalUI ui;
     ui.SetFormOverrides(std::move(overrides));
+    std::map<int, std::string> names;  // shown beside each label: what --set takes
+    const FieldTable table = FieldsOf(*protocol);
+    for (const Field* f = table.begin; f != table.end; ++f) names[f->controlId] = f->valueName;
+    ui.SetFieldNames(std::move(names));
     plat::HostUI* previous = plat::CurrentHostUI();
     plat::SetHostUI(&ui);
     const BOOL configured = protocol->Configure();

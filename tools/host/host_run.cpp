@@ -42,7 +42,7 @@ const char kRunUsage[] =
     "usage: cmmhost run \"<display name>\" --store FILE|--registry [--key PATH] [--plugin PATH]\n"
     "                   [--answers POLICY] [--csv] [--no-wait] [--timeout SECONDS] SCRIPT|-\n"
     "  --registry: the system registry instead of a .reg file (Windows only)\n"
-    "  --no-wait: in a transaction, measure does not wait for its point to arrive\n"
+    "  --no-wait: in a GEOPAK transaction, measure does not wait for its point\n"
     "  POLICY: ask (default), yes, no, ok, cancel, or a list such as yes,no,ok\n"
     "  script lines: connect | disconnect | move X Y Z | measure X Y Z I J K | head A B C\n"
     "                approach I J K | transaction start|stop | wait MS | wait-points N [MS]\n"

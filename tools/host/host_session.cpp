@@ -117,7 +117,10 @@ HostSession::Outcome HostSession::Measure(const ScriptCommand& c) {
     const std::vector<double>& n = c.numbers;
     const size_t before = m_positionsSinceMark.load();
     const int result = m_protocol.MeasurePoint(n[0], n[1], n[2], n[3], n[4], n[5]);
-    const bool wait = result != 0 && m_measureWaitMs > 0 && m_protocol.IsTransactionStarted();
+    const bool pointComesThroughRecording =
+        std::string(m_protocol.GetRuntimeClass()->m_lpszClassName) == "MitutoyoProtocol";
+    const bool wait = result != 0 && m_measureWaitMs > 0 && pointComesThroughRecording &&
+                      m_protocol.IsTransactionStarted();
     const bool arrived = !wait || WaitForPositions(before + 1, m_measureWaitMs);
     if (m_hooks.result) m_hooks.result(c.line, c.verb, result);
     if (CtrlCPending()) return Outcome::kInterrupted;

@@ -29,10 +29,11 @@ public:
     HostSession& operator=(const HostSession&) = delete;
 
     bool Start();  // client callback, then the worker thread
-    // In a transaction, how long (virtual ms) `measure` waits for a position
-    // to arrive before the script goes on; 0: it does not wait. A protocol
-    // that ends its recording for the next command may drop a point still
-    // on its way, so by default the script waits for each one.
+    // In a GEOPAK transaction, how long (virtual ms) `measure` waits for its
+    // point to arrive before the script goes on; 0: it does not wait. GEOPAK
+    // reports a probe's point through the recording's next poll, and the next
+    // command ends that recording, dropping a point still on its way. (COSMOS
+    // polls positions without end and announces the probe itself: no wait.)
     void SetMeasureWait(double virtualMs) { m_measureWaitMs = virtualMs; }
     Outcome Run(const std::vector<ScriptCommand>& commands);
     void Finish();  // idempotent

@@ -56,6 +56,17 @@ int AnswerFor(char letter, Buttons b) {
     }
 }
 
+// A typed line: a letter, Enter (the default button of an OK-only box) or
+// Escape (Cancel where the box offers it; an OK-only box takes it as OK).
+int AnswerForLine(const std::string& line, Buttons b) {
+    if (line.find('\x1b') != std::string::npos) {
+        if (b == Buttons::kOkCancel || b == Buttons::kYesNoCancel) return plat::kIdCancel;
+        return b == Buttons::kOk ? plat::kIdOk : 0;
+    }
+    if (line.empty() || line == "\r") return b == Buttons::kOk ? plat::kIdOk : 0;
+    return AnswerFor(line[0], b);
+}
+
 const char* AnswerName(int answer) {
     switch (answer) {
     case plat::kIdYes: return "Yes";
@@ -108,7 +119,7 @@ int TerminalUI::MessageBox(const std::string& text, unsigned style) {
             answer = GiveUp(buttons);
             break;
         }
-        answer = line.empty() ? 0 : AnswerFor(line[0], buttons);
+        answer = AnswerForLine(line, buttons);
     }
     if (answer == 0) answer = GiveUp(buttons);
     hoststatus::Print(stderr, std::string("[answer] ") + AnswerName(answer) + "\n");
