@@ -133,7 +133,7 @@ bool WriteSvg(const std::string& path, const DemoPart& part, const std::vector<P
     scene.nominal = part.bore;
     scene.nominal.insert(scene.nominal.end(), part.top.begin(), part.top.end());
     for (const ProtocolRun& run : runs) {
-        PlotSeries series{run.label, run.colour, run.bore, run.circle};
+        PlotSeries series{run.label, run.colour, run.bore, run.circle, !run.ok};
         series.measured.insert(series.measured.end(), run.top.begin(), run.top.end());
         scene.series.push_back(series);
         char line[160];
@@ -196,10 +196,11 @@ int CmdDemo(int argc, char** argv) {
         if (!run.ok) status = 1;
         PrintRun(run, part);
     }
-    if (status != 4 && !WriteSvg(args.svg, part, runs)) {
+    // A protocol that failed is drawn marked as failed, not left out.
+    if (!WriteSvg(args.svg, part, runs)) {
         std::fprintf(stderr, "cmmhost demo: cannot write %s\n", args.svg.c_str());
         status = status ? status : 1;
-    } else if (status != 4) {
+    } else {
         std::printf("\ncmmhost demo: plot written to %s\n", args.svg.c_str());
     }
     tree.Cleanup();
