@@ -86,6 +86,8 @@ bool Measure(ProtocolRun& run, const DemoPart& part, const std::string& plugin) 
             nullptr, nullptr, [&run](const std::string& what) {
                 std::fprintf(stderr, "cmmhost demo: %s: %s\n", run.label.c_str(), what.c_str());
             }});
+        // The demo's script waits for every point itself (wait-points after each probe).
+        session.SetMeasureWait(0);
         outcome = session.Start() ? session.Run(script.commands) : HostSession::Outcome::kFailed;
         session.Finish();
         positions = session.TransactionPositions();
