@@ -23,6 +23,9 @@ namespace cosmos_result {
 constexpr int kOk = 0;
 constexpr int kError1 = 1;
 constexpr int kError2 = 2;
+// A value a point is built from (ActualX…ActualC) is not a finite number:
+// the answer counts as a failed command and no point is built from it.
+constexpr int kNotANumber = 3;
 constexpr int kWriteFailed = 10;
 constexpr int kWindowLost = 12;
 constexpr int kNotConnected = 13;
@@ -51,13 +54,16 @@ double ParseAnswerValue(std::string_view text);
 // greater than 0; the name is everything before the first "=", blanks kept.
 // Returns whether the line was an entry.
 bool MergeAnswerLine(ParameterMap& map, std::string_view line);
+// Whether line is an entry of a point's values (ActualX, ActualY, ActualZ,
+// ActualA, ActualB, ActualC) whose value is not a finite number.
+bool IsUnreadableActual(std::string_view line);
 // The result an answer gives: "Error" (inserted with 0.0 when missing) of 1.0
 // gives 1, of 2.0 gives 2, anything else 0.
 int AnswerResult(ParameterMap& map);
 
 // Waits for an event (200 + its index), the message file (100, deleted) or
 // the answer file (merged into map, copied to answerPath + ".bck" and
-// deleted; 0, 1 or 2), in that order each pass; 101 once timeoutMs (0: no
+// deleted; 0, 1, 2 or 3), in that order each pass; 101 once timeoutMs (0: no
 // limit) has passed.
 int AwaitCosmosAnswer(ParameterMap& map, const std::string& answerPath, const std::string& messagePath,
                       plat::Event* const* events, DWORD eventCount, DWORD timeoutMs);

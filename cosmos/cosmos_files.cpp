@@ -14,10 +14,11 @@ constexpr uint32_t kOpenRetryMs = 20;
 
 // Reads the answer line by line into map, copying every line to backup when
 // there is one. Over-long lines arrive in pieces; only a line that fits in
-// one piece is an entry.
-void ReadAnswer(plat::File& answer, plat::File* backup, ParameterMap& map) {
+// one piece is an entry. Returns false when an "Actual…" value is not a
+// finite number, naming it on the debugger output.
+bool ReadAnswer(plat::File& answer, plat::File* backup, ParameterMap& map) {
     std::string piece;
-    bool continuing = false;
+    bool continuing = false, numbers = true;
     while (answer.ReadLine(piece, kMaxAnswerLine)) {
         const bool full = piece.size() >= kMaxAnswerLine;
         if (backup != nullptr) {
@@ -25,20 +26,25 @@ void ReadAnswer(plat::File& answer, plat::File* backup, ParameterMap& map) {
             backup->Write(piece);
             if (!full) piece.pop_back();
         }
-        if (!continuing && !full) MergeAnswerLine(map, piece);
+        if (!continuing && !full && MergeAnswerLine(map, piece) && IsUnreadableActual(piece)) {
+            plat::DebugOutput("Mitutoyo COSMOS: \"" + piece + "\" in the answer is not a number; no point is built from it\n");
+            numbers = false;
+        }
         continuing = full;
     }
+    return numbers;
 }
 
 // One look at the answer file. Returns false when it is there but cannot be
-// opened with others denied writing yet (the writer still holds it).
-bool TakeAnswer(ParameterMap& map, const std::string& answerPath) {
+// opened with others denied writing yet (the writer still holds it); numbers
+// tells whether every "Actual…" value was one.
+bool TakeAnswer(ParameterMap& map, const std::string& answerPath, bool& numbers) {
     plat::File answer;
     if (!answer.Open(answerPath, plat::kFileRead | plat::kFileText | plat::kShareDenyWrite)) return false;
     plat::File backup;
     const bool haveBackup = backup.Open(answerPath + ".bck", plat::kFileCreate | plat::kFileWrite | plat::kFileText);
     if (!haveBackup) plat::DebugOutput("Mitutoyo COSMOS: no backup of the answer " + answerPath + "\n");
-    ReadAnswer(answer, haveBackup ? &backup : nullptr, map);
+    numbers = ReadAnswer(answer, haveBackup ? &backup : nullptr, map);
     backup.Close();
     answer.Close();
     // A file that cannot go now goes before the next parameter file is written.
@@ -75,7 +81,11 @@ int AwaitCosmosAnswer(ParameterMap& map, const std::string& answerPath, const st
             plat::RemoveFile(messagePath);
             return cosmos_result::kMessageFile;
         }
-        if (WaitForFile(answerPath, kWaitSliceMs) && TakeAnswer(map, answerPath)) return AnswerResult(map);
+        bool numbers = true;
+        if (WaitForFile(answerPath, kWaitSliceMs) && TakeAnswer(map, answerPath, numbers)) {
+            const int result = AnswerResult(map);
+            return result == cosmos_result::kOk && !numbers ? cosmos_result::kNotANumber : result;
+        }
         if (timeoutMs != 0 && plat::TickCount() - start >= timeoutMs) return cosmos_result::kTimeout;
     }
 }

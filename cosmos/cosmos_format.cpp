@@ -35,6 +35,19 @@ bool MergeAnswerLine(ParameterMap& map, std::string_view line) {
     return true;
 }
 
+bool IsUnreadableActual(std::string_view line) {
+    const size_t equals = line.find('=');
+    if (equals == std::string_view::npos) return false;
+    // The six values a reported point is built from.
+    const std::string_view name = line.substr(0, equals);
+    if (name.size() != 7 || name.substr(0, 6) != "Actual" || std::string_view("XYZABC").find(name[6]) == std::string_view::npos)
+        return false;
+    const std::string copy(line.substr(equals + 1));
+    char* end = nullptr;
+    const double value = std::strtod(copy.c_str(), &end);
+    return end == copy.c_str() || !std::isfinite(value);
+}
+
 int AnswerResult(ParameterMap& map) {
     const double error = map["Error"];
     if (error == 1.0) return cosmos_result::kError1;

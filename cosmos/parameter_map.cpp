@@ -12,22 +12,19 @@ uint32_t ParameterMap::HashKey(std::string_view name) {
 
 double& ParameterMap::operator[](std::string_view name) {
     std::vector<Entry>& bucket = m_buckets[BucketOf(name)];
-    for (Entry& entry : bucket) {
-        if (entry.first == name) return entry.second;
-    }
+    auto found = m_index.find(name);
+    if (found != m_index.end()) return bucket[found->second].second;
     bucket.emplace_back(std::string(name), 0.0);
+    m_index.emplace(std::string(name), bucket.size() - 1);
     ++m_count;
     return bucket.back().second;
 }
 
 bool ParameterMap::Lookup(std::string_view name, double& value) const {
-    for (const Entry& entry : m_buckets[BucketOf(name)]) {
-        if (entry.first == name) {
-            value = entry.second;
-            return true;
-        }
-    }
-    return false;
+    auto found = m_index.find(name);
+    if (found == m_index.end()) return false;
+    value = m_buckets[BucketOf(name)][found->second].second;
+    return true;
 }
 
 void ParameterMap::RemoveAll() {
@@ -35,6 +32,7 @@ void ParameterMap::RemoveAll() {
         bucket.clear();
         bucket.shrink_to_fit();
     }
+    m_index = {};
     m_count = 0;
 }
 

@@ -6,6 +6,8 @@
 // the newest name first within a bucket, and a name keeps the place it got
 // when it first entered the map. Looking a name up for reading or writing
 // inserts it with 0.0. Not thread-safe: the protocol orders its accesses.
+// The buckets keep that order; a hash index beside them finds a name in
+// constant time, so an answer of many names is read in linear time.
 #pragma once
 
 #include <array>
@@ -13,6 +15,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -61,4 +64,10 @@ private:
     // which puts the newest entry at the head as the hash chain does.
     std::array<std::vector<Entry>, kBucketCount> m_buckets;
     size_t m_count = 0;
+    struct NameHash {
+        using is_transparent = void;
+        size_t operator()(std::string_view name) const { return std::hash<std::string_view>{}(name); }
+    };
+    // name -> its place in its bucket's chain
+    std::unordered_map<std::string, size_t, NameHash, std::equal_to<>> m_index;
 };

@@ -1,5 +1,5 @@
 // The .reg file store: one registry key's values read from and written to a
-// REGEDIT4 text file. String values are "Name"="text" with \ and " escaped;
+// .reg text file (REGEDIT4, or version 5.00 in UTF-16LE or UTF-8). String values are "Name"="text" with \ and " escaped;
 // integers are "Name"=dword:0000000c. Sections of other keys in the same file
 // are kept verbatim (hex values of other keys included). Reading is strict
 // and bounded: anything unexpected is an error naming file and line, and the
@@ -23,7 +23,106 @@ constexpr size_t kMaxNameLength = 16383;  // the registry's own limit
 constexpr size_t kMaxTextLength = 32u << 10;
 constexpr size_t kMaxValuesPerSection = 100000;
 constexpr const char* kHeader = "REGEDIT4";
+constexpr const char* kHeader5 = "Windows Registry Editor Version 5.00";
 constexpr const char* kLineEnd = "\r\n";
+constexpr const char* kUtf8Bom = "\xEF\xBB\xBF";
+constexpr int kMaxLinkHops = 40;
+
+std::string Lower(const std::string& name) {
+    std::string out = name;
+    for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return out;
+}
+
+void AppendUtf8(std::string& out, uint32_t code) {
+    if (code < 0x80) {
+        out += static_cast<char>(code);
+    } else if (code < 0x800) {
+        out += static_cast<char>(0xC0 | (code >> 6));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    } else if (code < 0x10000) {
+        out += static_cast<char>(0xE0 | (code >> 12));
+        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (code >> 18));
+        out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    }
+}
+
+// UTF-16LE bytes (after the byte order mark) as UTF-8; a lone surrogate or an
+// odd byte count is an error naming the line it is on.
+std::string Utf16ToUtf8(const std::string& bytes, size_t from, const std::string& nameForErrors) {
+    std::string out;
+    out.reserve(bytes.size() / 2);
+    int line = 1;
+    auto unit = [&](size_t i) {
+        return static_cast<uint32_t>(static_cast<unsigned char>(bytes[i])) |
+               static_cast<uint32_t>(static_cast<unsigned char>(bytes[i + 1])) << 8;
+    };
+    if ((bytes.size() - from) % 2 != 0) throw RegFileError(nameForErrors, 0, "UTF-16 text of an odd number of bytes");
+    for (size_t i = from; i < bytes.size(); i += 2) {
+        uint32_t code = unit(i);
+        if (code >= 0xD800 && code <= 0xDBFF && i + 3 < bytes.size() && unit(i + 2) >= 0xDC00 && unit(i + 2) <= 0xDFFF) {
+            code = 0x10000 + ((code - 0xD800) << 10) + (unit(i + 2) - 0xDC00);
+            i += 2;
+        } else if (code >= 0xD800 && code <= 0xDFFF) {
+            throw RegFileError(nameForErrors, line, "not valid UTF-16 text (a lone surrogate)");
+        }
+        if (code == '\n') ++line;
+        AppendUtf8(out, code);
+    }
+    return out;
+}
+
+// UTF-8 as UTF-16LE bytes; what is not valid UTF-8 goes byte by byte, as
+// the code page would have read it.
+std::string Utf8ToUtf16(const std::string& text) {
+    std::string out;
+    out.reserve(text.size() * 2);
+    auto put = [&out](uint32_t u) {
+        out += static_cast<char>(u & 0xFF);
+        out += static_cast<char>(u >> 8);
+    };
+    for (size_t i = 0; i < text.size();) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        int extra = c >= 0xF0 && c < 0xF8 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
+        if (c >= 0xF8) extra = 0;
+        uint32_t code = extra == 0 ? c : c & (0x3F >> extra);
+        bool valid = i + static_cast<size_t>(extra) < text.size();
+        for (int k = 1; valid && k <= extra; ++k) {
+            const auto next = static_cast<unsigned char>(text[i + static_cast<size_t>(k)]);
+            valid = (next & 0xC0) == 0x80;
+            code = (code << 6) | (next & 0x3F);
+        }
+        if (!valid) {
+            code = c;
+            extra = 0;
+        }
+        i += static_cast<size_t>(extra) + 1;
+        if (code >= 0x10000) {
+            put(0xD800 + ((code - 0x10000) >> 10));
+            put(0xDC00 + ((code - 0x10000) & 0x3FF));
+        } else {
+            put(code);
+        }
+    }
+    return out;
+}
+
+// The file a path names, links followed; the path itself when it is none.
+std::filesystem::path RealTarget(const std::filesystem::path& path) {
+    std::filesystem::path target = path;
+    std::error_code ec;
+    for (int hop = 0; hop < kMaxLinkHops && std::filesystem::is_symlink(target, ec); ++hop) {
+        std::filesystem::path next = std::filesystem::read_symlink(target, ec);
+        if (ec) break;
+        target = next.is_absolute() ? next : target.parent_path() / next;
+    }
+    return target;
+}
 
 bool EqualNoCase(const std::string& a, const std::string& b) {
     if (a.size() != b.size()) return false;
@@ -186,19 +285,26 @@ void RegFileKey::Load(const std::string& nativePath) {
         if (std::filesystem::exists(nativePath, ec))
             throw RegFileError(nativePath, 0, "cannot open the file");
         m_values.clear();
+        m_index.clear();
         m_otherSections.clear();
         m_ownSectionIndex = 0;
+        m_format = Format::kRegedit4;
+        m_byteOrderMark = false;
         return;
     }
     FromText(text, nativePath);
 }
 
-void RegFileKey::FromText(const std::string& text, const std::string& nameForErrors) {
-    if (text.size() > kMaxFileBytes) throw RegFileError(nameForErrors, 0, "file larger than 16 MiB");
+void RegFileKey::FromText(const std::string& bytes, const std::string& nameForErrors) {
+    if (bytes.size() > kMaxFileBytes) throw RegFileError(nameForErrors, 0, "file larger than 16 MiB");
+    const bool utf16 = bytes.compare(0, 2, "\xFF\xFE") == 0;
+    const bool bom = !utf16 && bytes.compare(0, 3, kUtf8Bom) == 0;
+    const std::string text = utf16 ? Utf16ToUtf8(bytes, 2, nameForErrors) : bom ? bytes.substr(3) : bytes;
     std::vector<std::string> lines = SplitLines(text);
     std::vector<std::pair<std::string, Value>> ownValues;
+    std::unordered_map<std::string, size_t> ownIndex;
     std::vector<std::pair<std::string, std::vector<std::string>>> others;
-    size_t ownIndex = std::string::npos;
+    size_t ownPlace = std::string::npos;
     enum class Where { kNone, kOwn, kOther } where = Where::kNone;
     bool continued = false;  // the previous hex line ended in "\"
 
@@ -208,9 +314,11 @@ void RegFileKey::FromText(const std::string& text, const std::string& nameForErr
 
     size_t first = 0;
     while (first < lines.size() && lines[first].empty()) ++first;
-    std::string header = first < lines.size() ? lines[first] : std::string();
-    if (header.compare(0, 3, "\xEF\xBB\xBF") == 0) header.erase(0, 3);
-    if (header != kHeader) fail(first, "expected REGEDIT4 as the first line");
+    const std::string header = first < lines.size() ? lines[first] : std::string();
+    Format format = Format::kRegedit4;
+    if (header == kHeader5) format = utf16 ? Format::kVersion5Utf16 : Format::kVersion5Utf8;
+    else if (header != kHeader || utf16)
+        fail(first, std::string("expected REGEDIT4 or ") + kHeader5 + " as the first line");
 
     for (size_t i = first + 1; i < lines.size(); ++i) {
         const std::string& line = lines[i];
@@ -226,8 +334,8 @@ void RegFileKey::FromText(const std::string& text, const std::string& nameForErr
             const std::string path = line.substr(1, line.size() - 2);
             if (path[0] == '-') fail(i, "key deletions are not supported");
             if (EqualNoCase(path, m_keyPath)) {
-                if (ownIndex != std::string::npos) fail(i, "the key appears twice");
-                ownIndex = others.size();
+                if (ownPlace != std::string::npos) fail(i, "the key appears twice");
+                ownPlace = others.size();
                 where = Where::kOwn;
             } else {
                 others.push_back({path, {}});
@@ -249,10 +357,9 @@ void RegFileKey::FromText(const std::string& text, const std::string& nameForErr
             continue;
         }
         if (parsed.foreign) fail(i, "only string and dword values are supported");
-        auto it = ownValues.begin();
-        while (it != ownValues.end() && !EqualNoCase(it->first, parsed.name)) ++it;
-        if (it != ownValues.end()) {
-            it->second = parsed.value;  // a repeated value: the last one counts
+        auto [it, added] = ownIndex.emplace(Lower(parsed.name), ownValues.size());
+        if (!added) {
+            ownValues[it->second].second = parsed.value;  // a repeated value: the last one counts
         } else {
             if (ownValues.size() >= kMaxValuesPerSection) fail(i, "too many values");
             ownValues.push_back({parsed.name, parsed.value});
@@ -261,13 +368,16 @@ void RegFileKey::FromText(const std::string& text, const std::string& nameForErr
     if (continued) fail(lines.size() - 1, "file ends inside a continued value");
 
     m_values = std::move(ownValues);
+    m_index = std::move(ownIndex);
     m_otherSections = std::move(others);
-    m_ownSectionIndex = ownIndex == std::string::npos ? m_otherSections.size() : ownIndex;
+    m_ownSectionIndex = ownPlace == std::string::npos ? m_otherSections.size() : ownPlace;
+    m_format = format;
+    m_byteOrderMark = bom;
 }
 
 std::string RegFileKey::ToText() const {
     std::ostringstream out;
-    out << kHeader << kLineEnd << kLineEnd;
+    out << (m_format == Format::kRegedit4 ? kHeader : kHeader5) << kLineEnd << kLineEnd;
     auto writeOwn = [&] {
         out << '[' << m_keyPath << ']' << kLineEnd;
         for (const auto& [name, value] : m_values) {
@@ -286,9 +396,22 @@ std::string RegFileKey::ToText() const {
     return out.str();
 }
 
+void RegFileKey::CheckWritable(const std::string& nativePath) {
+    std::error_code ec;
+    const std::filesystem::file_status status = std::filesystem::status(RealTarget(nativePath), ec);
+    if (ec || !std::filesystem::exists(status)) return;  // a new file: its folder decides
+    if ((status.permissions() & std::filesystem::perms::owner_write) == std::filesystem::perms::none)
+        throw RegFileError(nativePath, 0, "the file is read-only; make it writable or choose another store");
+}
+
 void RegFileKey::Save(const std::string& nativePath) const {
-    const std::string text = ToText();
-    const std::filesystem::path target(nativePath);
+    CheckWritable(nativePath);
+    const std::string logical = ToText();
+    const std::string text = m_format == Format::kVersion5Utf16 ? "\xFF\xFE" + Utf8ToUtf16(logical)
+                             : m_byteOrderMark                   ? kUtf8Bom + logical
+                                                                 : logical;
+    // Written through a link to the file it names, so the link stays a link.
+    const std::filesystem::path target = RealTarget(nativePath);
     std::filesystem::path temp = target;
     temp += ".tmp" + std::to_string(plat::CurrentProcessId());
     {
@@ -311,26 +434,33 @@ void RegFileKey::Save(const std::string& nativePath) const {
     }
 }
 
-namespace {
-template <typename Values>
-auto FindValue(Values& values, const std::string& name) {
-    auto it = values.begin();
-    while (it != values.end() && !EqualNoCase(it->first, name)) ++it;
-    return it;
+RegFileKey::Value* RegFileKey::Find(const std::string& name) {
+    auto found = m_index.find(Lower(name));
+    return found == m_index.end() ? nullptr : &m_values[found->second].second;
 }
-}  // namespace
+
+const RegFileKey::Value* RegFileKey::Find(const std::string& name) const {
+    auto found = m_index.find(Lower(name));
+    return found == m_index.end() ? nullptr : &m_values[found->second].second;
+}
+
+void RegFileKey::Put(const std::string& name, const Value& value) {
+    auto [it, added] = m_index.emplace(Lower(name), m_values.size());
+    if (added) m_values.push_back({name, value});
+    else m_values[it->second].second = value;
+}
 
 bool RegFileKey::GetString(const std::string& name, std::string& value) const {
-    auto it = FindValue(m_values, name);
-    if (it == m_values.end() || it->second.isDword) return false;
-    value = it->second.text;
+    const Value* found = Find(name);
+    if (found == nullptr || found->isDword) return false;
+    value = found->text;
     return true;
 }
 
 bool RegFileKey::GetDword(const std::string& name, uint32_t& value) const {
-    auto it = FindValue(m_values, name);
-    if (it == m_values.end() || !it->second.isDword) return false;
-    value = it->second.dword;
+    const Value* found = Find(name);
+    if (found == nullptr || !found->isDword) return false;
+    value = found->dword;
     return true;
 }
 
@@ -339,9 +469,7 @@ bool RegFileKey::SetString(const std::string& name, const std::string& value) {
         return false;
     Value stored;
     stored.text = value;
-    auto it = FindValue(m_values, name);
-    if (it == m_values.end()) m_values.push_back({name, stored});
-    else it->second = stored;
+    Put(name, stored);
     return true;
 }
 
@@ -350,9 +478,7 @@ bool RegFileKey::SetDword(const std::string& name, uint32_t value) {
     Value stored;
     stored.isDword = true;
     stored.dword = value;
-    auto it = FindValue(m_values, name);
-    if (it == m_values.end()) m_values.push_back({name, stored});
-    else it->second = stored;
+    Put(name, stored);
     return true;
 }
 

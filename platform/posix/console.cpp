@@ -18,9 +18,26 @@ using InterruptHandler = void (*)();
 std::atomic<InterruptHandler> g_interrupt{nullptr};
 static_assert(std::atomic<InterruptHandler>::is_always_lock_free, "read inside a signal handler");
 
+std::atomic<InterruptHandler> g_terminate{nullptr};
+
 extern "C" void OnSigInt(int) {
     InterruptHandler handler = g_interrupt.load();
     if (handler != nullptr) handler();
+}
+
+extern "C" void OnSigTerm(int) {
+    InterruptHandler handler = g_terminate.load();
+    if (handler != nullptr) handler();
+}
+
+void Route(int signal, void (*to)(int), bool on) {
+    struct sigaction action {};
+    sigemptyset(&action.sa_mask);
+    // Blocking reads and waits carry on: the tool looks at its flag when it
+    // next pumps, not in the middle of a system call.
+    action.sa_flags = SA_RESTART;
+    action.sa_handler = on ? to : SIG_DFL;
+    ::sigaction(signal, &action, nullptr);
 }
 
 // The terminal's settings from before ConsoleKeys(true), put back after.
@@ -52,15 +69,17 @@ bool StandardInputIsTerminal() { return ::isatty(STDIN_FILENO) == 1; }
 
 void IgnoreBrokenPipes() { std::signal(SIGPIPE, SIG_IGN); }
 
+bool StandardErrorIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
+
 void OnInterrupt(void (*handler)()) {
     g_interrupt.store(handler);
-    struct sigaction action {};
-    sigemptyset(&action.sa_mask);
-    // Blocking reads and waits carry on: the tool looks at its flag when it
-    // next pumps, not in the middle of a system call.
-    action.sa_flags = SA_RESTART;
-    action.sa_handler = handler != nullptr ? OnSigInt : SIG_DFL;
-    ::sigaction(SIGINT, &action, nullptr);
+    Route(SIGINT, OnSigInt, handler != nullptr);
+}
+
+void OnTerminate(void (*handler)()) {
+    g_terminate.store(handler);
+    Route(SIGTERM, OnSigTerm, handler != nullptr);
+    Route(SIGHUP, OnSigTerm, handler != nullptr);
 }
 
 void ConsoleKeys(bool on) {

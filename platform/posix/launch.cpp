@@ -1,7 +1,10 @@
 // Program launch for the posix half: the DOS file name is mapped to a native
 // executable and run detached (double fork, new session), so it outlives the
 // caller and never becomes a zombie. A pipe closed on exec tells the caller
-// whether the program really started.
+// whether the program really started. Like a Windows GUI program started by
+// the shell, the program gets none of the caller's handles: its standard
+// input, output and error are /dev/null, so a pipeline reading the caller's
+// output ends when the caller does.
 #include "platform/platform.h"
 #include "posix_internal.h"
 
@@ -32,6 +35,13 @@ bool IsRunnable(const std::string& native) {
 
 // Runs in the grandchild: only async-signal-safe calls from here on.
 [[noreturn]] void ExecProgram(const char* program, char* const* argv, const char* folder, int report) {
+    int null = ::open("/dev/null", O_RDWR);
+    if (null >= 0) {
+        for (int fd = 0; fd <= 2; ++fd) {
+            if (null != fd) ::dup2(null, fd);
+        }
+        if (null > 2) ::close(null);
+    }
     if (folder != nullptr && ::chdir(folder) != 0) {
         int error = errno;
         (void)!::write(report, &error, sizeof error);

@@ -1,21 +1,31 @@
 // DOS paths on a posix file system: a drive map ("C" -> a folder), a current
 // drive and a current directory per drive (_chdrive / _chdir), "\" and "/"
 // both taken as separators, "." and ".." folded. A drive that is not mapped
-// resolves under a root that does not exist ("/nonexistent-drive-X"), so every
-// open on it fails plainly instead of touching an unrelated folder.
+// resolves below /dev/null ("/dev/null/unmapped-drive-X"), where nothing can
+// ever be created, not even by root, so every open on it fails plainly
+// instead of touching an unrelated folder. The map is read from the
+// environment when the program starts: relative folders are made absolute
+// then (and written back, so programs it launches in another folder see the
+// same drives), and an entry that is not "LETTER=/folder" is a fault that
+// DriveMapError names.
 #include "platform/platform.h"
 #include "posix_internal.h"
 
 #include <cctype>
+#include <cerrno>
 #include <cstdlib>
 #include <mutex>
+#include <unistd.h>
 
 namespace plat {
 namespace {
 
+constexpr const char* kUnmappedRoot = "/dev/null/unmapped-drive-";
+
 struct PathState {
     std::mutex lock;
     std::map<char, std::string> drives;
+    std::string mapError;  // the first malformed entry of the environment's map
     char currentDrive = 'C';
     std::map<char, std::vector<std::string>> currentDirs;  // per drive, components
 };
@@ -31,7 +41,19 @@ std::string TrimTrailingSlashes(std::string folder) {
     return folder;
 }
 
-std::map<char, std::string> ParseDriveMap(const char* text) {
+std::string CurrentFolder() {
+    std::vector<char> buffer(4096);
+    while (::getcwd(buffer.data(), buffer.size()) == nullptr) {
+        if (errno != ERANGE || buffer.size() > (1u << 20)) return std::string();
+        buffer.resize(buffer.size() * 2);
+    }
+    return buffer.data();
+}
+
+// Entries of "C=/folder" separated by ";" (empty entries allowed). A relative
+// folder is taken from the current one; a malformed entry maps nothing and is
+// named in error.
+std::map<char, std::string> ParseDriveMap(const char* text, std::string& error) {
     std::map<char, std::string> drives;
     if (text == nullptr) return drives;
     std::string all(text);
@@ -40,22 +62,38 @@ std::map<char, std::string> ParseDriveMap(const char* text) {
         size_t end = all.find(';', start);
         if (end == std::string::npos) end = all.size();
         std::string entry = all.substr(start, end - start);
-        if (entry.size() >= 3 && IsDriveLetter(entry[0]) && entry[1] == '=') {
-            drives[DriveKey(entry[0])] = TrimTrailingSlashes(entry.substr(2));
-        }
         start = end + 1;
+        if (entry.empty()) continue;
+        if (entry.size() < 3 || !IsDriveLetter(entry[0]) || entry[1] != '=') {
+            if (error.empty()) error = "CMM_DRIVE_MAP: \"" + entry + "\" is not LETTER=FOLDER (like C=/srv/c)";
+            continue;
+        }
+        std::string folder = entry.substr(2);
+        if (folder[0] != '/') folder = CurrentFolder() + "/" + folder;
+        drives[DriveKey(entry[0])] = TrimTrailingSlashes(folder);
     }
     return drives;
+}
+
+std::string MapText(const std::map<char, std::string>& drives) {
+    std::string text;
+    for (const auto& [letter, folder] : drives) text += (text.empty() ? "" : ";") + std::string(1, letter) + "=" + folder;
+    return text;
 }
 
 PathState& State() {
     static PathState* state = [] {
         auto* s = new PathState;
-        s->drives = ParseDriveMap(std::getenv("CMM_DRIVE_MAP"));
+        const char* text = std::getenv("CMM_DRIVE_MAP");
+        s->drives = ParseDriveMap(text, s->mapError);
+        if (text != nullptr && s->mapError.empty()) ::setenv("CMM_DRIVE_MAP", MapText(s->drives).c_str(), 1);
         return s;
     }();
     return *state;
 }
+
+// Read at start-up, before the program can change its folder.
+[[maybe_unused]] const bool g_mapReadAtStart = (State(), true);
 
 std::vector<std::string> SplitComponents(const std::string& path, size_t from) {
     std::vector<std::string> parts;
@@ -107,7 +145,7 @@ std::string NativeOf(const PathState& state, const DosLocation& where) {
     auto mapped = state.drives.find(where.drive);
     std::string native = mapped != state.drives.end()
                              ? mapped->second
-                             : std::string("/nonexistent-drive-") + where.drive;
+                             : std::string(kUnmappedRoot) + where.drive;
     if (native == "/") native.clear();
     for (const std::string& part : where.components) native += "/" + part;
     return native.empty() ? "/" : native;
@@ -122,6 +160,12 @@ void SetDriveMap(const std::map<char, std::string>& driveToFolder) {
     for (const auto& [letter, folder] : driveToFolder) {
         if (IsDriveLetter(letter)) state.drives[DriveKey(letter)] = TrimTrailingSlashes(folder);
     }
+}
+
+std::string DriveMapError() {
+    PathState& state = State();
+    std::lock_guard<std::mutex> guard(state.lock);
+    return state.mapError;
 }
 
 std::map<char, std::string> DriveMap() {

@@ -15,10 +15,14 @@ using InterruptHandler = void (*)();
 std::atomic<InterruptHandler> g_interrupt{nullptr};
 static_assert(std::atomic<InterruptHandler>::is_always_lock_free, "read on the console's own thread");
 
+std::atomic<InterruptHandler> g_terminate{nullptr};
+
 // The console runs this on a thread it starts in our process.
 BOOL WINAPI OnConsoleControl(DWORD event) {
-    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
-    InterruptHandler handler = g_interrupt.load();
+    const bool interrupt = event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT;
+    const bool terminate = event == CTRL_CLOSE_EVENT || event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT;
+    if (!interrupt && !terminate) return FALSE;
+    InterruptHandler handler = interrupt ? g_interrupt.load() : g_terminate.load();
     if (handler == nullptr) return FALSE;  // the next handler: the default ends us
     handler();
     return TRUE;
@@ -33,14 +37,27 @@ bool StandardInputIsTerminal() { return _isatty(_fileno(stdin)) != 0; }
 // A closed pipe makes the write fail here; there is no signal to ignore.
 void IgnoreBrokenPipes() {}
 
-void OnInterrupt(void (*handler)()) {
+bool StandardErrorIsTerminal() { return _isatty(_fileno(stderr)) != 0; }
+
+namespace {
+void InstallControlHandler() {
     static std::atomic<bool> installed{false};
-    g_interrupt.store(handler);
-    if (handler == nullptr || installed.exchange(true)) return;
+    if (installed.exchange(true)) return;
     ::SetConsoleCtrlHandler(OnConsoleControl, TRUE);
     // A program started in a new process group (as shells and our own
     // ChildProcess start them) begins with Ctrl-C ignored; it is our Cancel.
     ::SetConsoleCtrlHandler(nullptr, FALSE);
+}
+}  // namespace
+
+void OnInterrupt(void (*handler)()) {
+    g_interrupt.store(handler);
+    if (handler != nullptr) InstallControlHandler();
+}
+
+void OnTerminate(void (*handler)()) {
+    g_terminate.store(handler);
+    if (handler != nullptr) InstallControlHandler();
 }
 
 // A console hands over key events as they come: there is nothing to switch,

@@ -102,6 +102,9 @@ void SetDriveMap(const std::map<char, std::string>& driveToFolder) {
     state.currentDirs.clear();
 }
 
+// Drives are the system's own here: there is no map to get wrong.
+std::string DriveMapError() { return std::string(); }
+
 std::map<char, std::string> DriveMap() {
     PathState& state = State();
     std::lock_guard<std::mutex> guard(state.lock);

@@ -72,7 +72,7 @@ TEST(RegFile, MalformedTextNamesTheLineAndChangesNothing) {
         int line;
     } cases[] = {
         {"", 1},
-        {"Windows Registry Editor Version 5.00\r\n", 1},
+        {"Windows Registry Editor Version 4.00\r\n", 1},
         {"REGEDIT4\r\n\"A\"=\"b\"\r\n", 2},
         {"REGEDIT4\r\n[K]\r\n\"A\"=\"unterminated\r\n", 3},
         {"REGEDIT4\r\n[K]\r\n\"A\"=dword:123456789\r\n", 3},

@@ -15,7 +15,7 @@ TEST(Paths, DrivesFoldersAndCurrentDirectory) {
     EXPECT_EQ(plat::NativePath("c:/a//b\\"), c + "/a/b") << "letter case, both separators";
     EXPECT_EQ(plat::NativePath("C:\\A\\.\\B\\..\\..\\..\\X"), c + "/X") << "cannot climb above the drive";
     // An unmapped drive: Windows resolves it itself; posix names a folder that cannot exist.
-    EXPECT_EQ(plat::NativePath("D:\\X.DAT"), testsupport::RunsOnWin32() ? "D:\\X.DAT" : "/nonexistent-drive-D/X.DAT");
+    EXPECT_EQ(plat::NativePath("D:\\X.DAT"), testsupport::RunsOnWin32() ? "D:\\X.DAT" : "/dev/null/unmapped-drive-D/X.DAT");
     EXPECT_FALSE(plat::PathExists("D:\\"));
 
     box.MakeDir("C:\\COSMOS\\EXE");

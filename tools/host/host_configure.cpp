@@ -153,12 +153,16 @@ int CmdConfigure(int argc, char** argv) {
     std::map<int, std::string> overrides;
     if (!MapOverrides(a, FieldsOf(*protocol), overrides)) return 2;
 
-    std::unique_ptr<SettingsStore> store = SettingsStore::Open(a.store, a.name, error);
+    std::unique_ptr<SettingsStore> store = SettingsStore::Open(a.store, a.name, error, true);
     if (!store) return Fail(error);
     protocol->ReadSettings(&store->Key());
 
     TerminalUI ui;
     ui.SetFormOverrides(std::move(overrides));
+    std::map<int, std::string> names;  // shown beside each label: what --set takes
+    const FieldTable table = FieldsOf(*protocol);
+    for (const Field* f = table.begin; f != table.end; ++f) names[f->controlId] = f->valueName;
+    ui.SetFieldNames(std::move(names));
     plat::HostUI* previous = plat::CurrentHostUI();
     plat::SetHostUI(&ui);
     const BOOL configured = protocol->Configure();

@@ -86,6 +86,8 @@ bool Measure(ProtocolRun& run, const DemoPart& part, const std::string& plugin) 
             nullptr, nullptr, [&run](const std::string& what) {
                 std::fprintf(stderr, "cmmhost demo: %s: %s\n", run.label.c_str(), what.c_str());
             }});
+        // The demo's script waits for every point itself (wait-points after each probe).
+        session.SetMeasureWait(0);
         outcome = session.Start() ? session.Run(script.commands) : HostSession::Outcome::kFailed;
         session.Finish();
         positions = session.TransactionPositions();
@@ -133,7 +135,7 @@ bool WriteSvg(const std::string& path, const DemoPart& part, const std::vector<P
     scene.nominal = part.bore;
     scene.nominal.insert(scene.nominal.end(), part.top.begin(), part.top.end());
     for (const ProtocolRun& run : runs) {
-        PlotSeries series{run.label, run.colour, run.bore, run.circle};
+        PlotSeries series{run.label, run.colour, run.bore, run.circle, !run.ok};
         series.measured.insert(series.measured.end(), run.top.begin(), run.top.end());
         scene.series.push_back(series);
         char line[160];
@@ -162,6 +164,7 @@ int CmdDemo(int argc, char** argv) {
     DemoTree tree(args.keep);
     Watchdog watchdog(args.timeoutSeconds, [&tree] { tree.Cleanup(); });
     InstallCtrlCHandler();
+    RunGuard guard([&tree](const std::string&) { tree.Cleanup(); });
     std::string error;
     if (!tree.Create(args.timeScale, error) || !tree.InstallSimulator(error)) {
         std::fprintf(stderr, "cmmhost demo: %s\n", error.c_str());
@@ -195,10 +198,11 @@ int CmdDemo(int argc, char** argv) {
         if (!run.ok) status = 1;
         PrintRun(run, part);
     }
-    if (status != 4 && !WriteSvg(args.svg, part, runs)) {
+    // A protocol that failed is drawn marked as failed, not left out.
+    if (!WriteSvg(args.svg, part, runs)) {
         std::fprintf(stderr, "cmmhost demo: cannot write %s\n", args.svg.c_str());
         status = status ? status : 1;
-    } else if (status != 4) {
+    } else {
         std::printf("\ncmmhost demo: plot written to %s\n", args.svg.c_str());
     }
     tree.Cleanup();

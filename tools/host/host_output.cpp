@@ -2,6 +2,8 @@
 // notifications are printed, one "type,x,y,z,x2,y2,z2" row each).
 #include "host_output.h"
 
+#include "host_status.h"
+
 #include <charconv>
 #include <cmath>
 
@@ -80,7 +82,5 @@ void EventPrinter::Event(const std::string& name, const std::string& detail) {
 
 void EventPrinter::Line(const std::string& text) {
     std::lock_guard<std::mutex> guard(m_lock);
-    std::fputs(text.c_str(), m_out);
-    std::fputc('\n', m_out);
-    std::fflush(m_out);
+    hoststatus::Print(m_out, text + "\n");
 }

@@ -2,19 +2,21 @@
 // would, and prints every notification as it arrives.
 //
 //   cmmhost run "<display name>" --store FILE|--registry [--key PATH] [--plugin PATH]
-//               [--answers POLICY] [--csv] [--timeout SECONDS] SCRIPT|-
+//               [--answers POLICY] [--csv] [--no-wait] [--timeout SECONDS] SCRIPT|-
 //
 // The script's configure lines change the settings for this run only.
 //
 // Exit codes: 0 every command succeeded, 1 a command failed or the run was
 // interrupted, 2 usage or script error, 3 the plug-in, the protocol or the
-// settings store could not be loaded, 4 connect failed, 5 the watchdog ended
-// the run.
+// settings store could not be loaded, 4 connect failed (or another cmmhost
+// drives this installation), 5 the watchdog ended
+// the run, 6 a second Ctrl-C or a request to end (SIGTERM) ended it at once.
 #include "commands.h"
 #include "host_output.h"
 #include "host_run_support.h"
 #include "host_session.h"
 #include "host_signal.h"
+#include "host_status.h"
 #include "settings_store.h"
 #include "terminal_ui.h"
 
@@ -30,7 +32,7 @@ namespace {
 struct RunArgs {
     std::string protocol, plugin, answers = "ask", script;
     StoreChoice store;
-    bool csv = false;
+    bool csv = false, noWait = false;
     double timeoutSeconds = 0;
 };
 
@@ -38,8 +40,9 @@ struct RunArgs {
 
 const char kRunUsage[] =
     "usage: cmmhost run \"<display name>\" --store FILE|--registry [--key PATH] [--plugin PATH]\n"
-    "                   [--answers POLICY] [--csv] [--timeout SECONDS] SCRIPT|-\n"
+    "                   [--answers POLICY] [--csv] [--no-wait] [--timeout SECONDS] SCRIPT|-\n"
     "  --registry: the system registry instead of a .reg file (Windows only)\n"
+    "  --no-wait: in a GEOPAK transaction, measure does not wait for its point\n"
     "  POLICY: ask (default), yes, no, ok, cancel, or a list such as yes,no,ok\n"
     "  script lines: connect | disconnect | move X Y Z | measure X Y Z I J K | head A B C\n"
     "                approach I J K | transaction start|stop | wait MS | wait-points N [MS]\n"
@@ -62,6 +65,7 @@ bool ParseRunArgs(int argc, char** argv, RunArgs& a, std::string& error) {
         } else if (arg == "--plugin") { if (!value(a.plugin)) { error = "--plugin needs a path"; return false; } }
         else if (arg == "--answers") { if (!value(a.answers)) { error = "--answers needs a policy"; return false; } }
         else if (arg == "--csv") a.csv = true;
+        else if (arg == "--no-wait") a.noWait = true;
         else if (arg == "--timeout") {
             if (!value(text) || (a.timeoutSeconds = std::strtod(text.c_str(), nullptr)) <= 0) {
                 error = "--timeout needs a number of seconds";
@@ -132,9 +136,15 @@ int CmdRun(int argc, char** argv) {
         std::fprintf(stderr, "cmmhost run: %s:%d: %s\n", args.script.c_str(), script.errorLine, script.error.c_str());
         return 2;
     }
+    unsigned long holder = 0;
+    if (!plat::ClaimInstallation(holder)) {
+        std::fprintf(stderr, "cmmhost run: another cmmhost (pid %lu) is driving this installation\n", holder);
+        return 4;
+    }
     EventPrinter printer(stdout, args.csv);
     Watchdog watchdog(args.timeoutSeconds, [&printer] { printer.Event("watchdog", "time limit reached"); });
     InstallCtrlCHandler();
+    RunGuard guard([&printer](const std::string& why) { printer.Event("ended", why); });
 
     std::unique_ptr<CMMProtocolWithThread> protocol;
     if (!LoadProtocol(args.plugin, args.protocol, protocol, error)) {
@@ -156,8 +166,9 @@ int CmdRun(int argc, char** argv) {
         HostSession session(*protocol, store, HostSession::Hooks{
             [&printer](const ClientMessage& m) { printer.Notification(m); },
             [&printer](int line, const std::string& verb, int result) { printer.CommandResult(line, verb, result); },
-            [](const std::string& what) { std::fprintf(stderr, "cmmhost run: %s\n", what.c_str()); },
+            [](const std::string& what) { hoststatus::Print(stderr, "cmmhost run: " + what + "\n"); },
         });
+        if (args.noWait) session.SetMeasureWait(0);
         if (!session.Start()) {
             std::fputs("cmmhost run: the protocol's worker thread did not start\n", stderr);
             plat::SetHostUI(nullptr);

@@ -2,6 +2,7 @@
 #include "host_session.h"
 
 #include "host_signal.h"
+#include "host_status.h"
 
 #include <algorithm>
 #include <cmath>
@@ -48,7 +49,9 @@ void HostSession::OnNotification(const ClientMessage& message) {
 HostSession::Outcome HostSession::Run(const std::vector<ScriptCommand>& commands) {
     for (const ScriptCommand& command : commands) {
         if (CtrlCPending()) return Outcome::kInterrupted;
+        hoststatus::SetActivity("line " + std::to_string(command.line) + ": " + command.verb);
         Outcome outcome = Step(command);
+        hoststatus::SetActivity("");
         // A host returns to its message loop between calls: that is where a
         // finished command's dialog receives its close and deletes itself.
         if (!Pump() && outcome == Outcome::kOk) outcome = Outcome::kInterrupted;
@@ -68,7 +71,7 @@ HostSession::Outcome HostSession::Step(const ScriptCommand& c) {
         break;
     case ScriptOp::kDisconnect: result = m_protocol.Disconnect(); break;
     case ScriptOp::kMove: result = m_protocol.MoveTo(n[0], n[1], n[2]); break;
-    case ScriptOp::kMeasure: result = m_protocol.MeasurePoint(n[0], n[1], n[2], n[3], n[4], n[5]); break;
+    case ScriptOp::kMeasure: return Measure(c);
     case ScriptOp::kHead: result = m_protocol.SetProbeAngles(n[0], n[1], n[2]); break;
     case ScriptOp::kApproach:
         // GEOPAK answers FALSE although it keeps the vector: never a failure.
@@ -115,6 +118,27 @@ HostSession::Outcome HostSession::Step(const ScriptCommand& c) {
     return failed;
 }
 
+HostSession::Outcome HostSession::Measure(const ScriptCommand& c) {
+    const std::vector<double>& n = c.numbers;
+    const size_t before = m_positionsSinceMark.load();
+    const int result = m_protocol.MeasurePoint(n[0], n[1], n[2], n[3], n[4], n[5]);
+    const bool pointComesThroughRecording =
+        std::string(m_protocol.GetRuntimeClass()->m_lpszClassName) == "MitutoyoProtocol";
+    const bool wait = result != 0 && m_measureWaitMs > 0 && pointComesThroughRecording &&
+                      m_protocol.IsTransactionStarted();
+    const bool arrived = !wait || WaitForPositions(before + 1, m_measureWaitMs);
+    if (m_hooks.result) m_hooks.result(c.line, c.verb, result);
+    if (CtrlCPending()) return Outcome::kInterrupted;
+    std::string fault;
+    if (result == 0) fault = "measure failed";
+    else if (!arrived)
+        fault = "measure: its point did not arrive within " + std::to_string(static_cast<long>(m_measureWaitMs)) +
+                " ms (--no-wait goes on without it)";
+    if (fault.empty()) return Outcome::kOk;
+    if (m_hooks.failure) m_hooks.failure("line " + std::to_string(c.line) + ": " + fault);
+    return Outcome::kFailed;
+}
+
 bool HostSession::PumpFor(double virtualMs) {
     const uint32_t start = plat::TickCount();
     const double total = std::min(virtualMs, 4.0e9);
@@ -153,13 +177,17 @@ void HostSession::Finish() {
     m_finished = true;
     TakeCtrlC();
     if (m_protocol.IsTransactionStarted()) {
+        hoststatus::SetActivity("clean-up: transaction stop");
         m_protocol.OnStopTransaction();
         std::lock_guard<std::mutex> guard(m_lock);
         if (m_inTransaction) m_markEnd = m_notifications.size();
         m_inTransaction = false;
     }
+    hoststatus::SetActivity("clean-up: disconnect");
     if (m_protocol.IsConnected()) m_protocol.Disconnect();
+    hoststatus::SetActivity("clean-up: the protocol's worker thread to end");
     if (m_started) m_protocol.EndThread();
+    hoststatus::SetActivity("");
     Pump();
     m_protocol.SetClient(nullptr);
     if (AfxGetApp() == this) SetHostApplication(nullptr);

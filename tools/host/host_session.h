@@ -32,6 +32,12 @@ public:
     HostSession& operator=(const HostSession&) = delete;
 
     bool Start();  // client callback, then the worker thread
+    // In a GEOPAK transaction, how long (virtual ms) `measure` waits for its
+    // point to arrive before the script goes on; 0: it does not wait. GEOPAK
+    // reports a probe's point through the recording's next poll, and the next
+    // command ends that recording, dropping a point still on its way. (COSMOS
+    // polls positions without end and announces the probe itself: no wait.)
+    void SetMeasureWait(double virtualMs) { m_measureWaitMs = virtualMs; }
     Outcome Run(const std::vector<ScriptCommand>& commands);
     void Finish();  // idempotent
 
@@ -48,6 +54,7 @@ private:
     Outcome Step(const ScriptCommand& command);
     bool PumpFor(double virtualMs);  // false on Ctrl-C
     bool WaitForPositions(size_t count, double virtualMs);
+    Outcome Measure(const ScriptCommand& command);
     int Configure(const ScriptCommand& command);
     void OnNotification(const ClientMessage& message);
 
@@ -60,6 +67,7 @@ private:
     std::vector<ClientMessage> m_notifications;
     size_t m_markBegin = 0, m_markEnd = 0;
     bool m_inTransaction = false;
+    double m_measureWaitMs = kDefaultWaitPointsMs;
     std::atomic<size_t> m_positionsSinceMark{0};
     bool m_quitSeen = false;
 };

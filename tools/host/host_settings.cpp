@@ -67,7 +67,7 @@ int CmdSettings(int argc, char** argv) {
     if (!LoadPlugin(a.plugin, error)) return Fail(error);
     std::unique_ptr<CMMProtocolWithThread> protocol(CreateProtocol(a.name));
     if (!protocol) return Fail("no protocol named \"" + a.name + "\" (see cmmhost protocols)");
-    std::unique_ptr<SettingsStore> store = SettingsStore::Open(a.store, a.name, error);
+    std::unique_ptr<SettingsStore> store = SettingsStore::Open(a.store, a.name, error, a.action != "show");
     if (!store) return Fail(error);
     protocol->ReadSettings(&store->Key());
     if (a.action == "show") {

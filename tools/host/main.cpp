@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -53,6 +54,10 @@ int main(int argc, char** argv) {
         std::strcmp(argv[1], "help") == 0) {
         PrintUsage(stdout);
         return 0;
+    }
+    if (const std::string fault = plat::DriveMapError(); !fault.empty()) {
+        std::fprintf(stderr, "cmmhost: %s\n", fault.c_str());
+        return 2;
     }
     for (const Command& c : kCommands) {
         if (std::strcmp(argv[1], c.name) != 0) continue;

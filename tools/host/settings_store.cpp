@@ -91,12 +91,13 @@ bool TakeStoreOption(int argc, char** argv, int& i, StoreChoice& choice) {
 bool StoreChosen(const StoreChoice& choice) { return choice.registry != !choice.file.empty(); }
 
 std::unique_ptr<SettingsStore> SettingsStore::Open(const StoreChoice& choice, const std::string& displayName,
-                                                   std::string& error) {
+                                                   std::string& error, bool forWriting) {
     const std::string keyPath = choice.key.empty() ? DefaultKeyPath(displayName) : choice.key;
     if (choice.registry) return OpenRegistry(keyPath, error);
     auto store = std::make_unique<FileStore>(choice.file, keyPath);
     try {
         store->Load();
+        if (forWriting) RegFileKey::CheckWritable(choice.file);
     } catch (const RegFileError& e) {
         error = e.what();
         return nullptr;

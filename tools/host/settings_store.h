@@ -1,4 +1,4 @@
-// Where cmmhost keeps a protocol's settings: a REGEDIT4 .reg file
+// Where cmmhost keeps a protocol's settings: a .reg file
 // (--store FILE) or the system registry (--registry), under the protocol's
 // key or the one --key names. The commands see one plat::RegistryKey either
 // way; only saving and listing differ.
@@ -24,9 +24,10 @@ bool StoreChosen(const StoreChoice& choice);
 class SettingsStore {
 public:
     // Loads the .reg file or opens (creates) the registry key; nullptr with a
-    // message for the user when neither can be had.
+    // message for the user when neither can be had. forWriting: a file that
+    // could not be saved (read-only) is refused now, before anything is asked.
     static std::unique_ptr<SettingsStore> Open(const StoreChoice& choice, const std::string& displayName,
-                                               std::string& error);
+                                               std::string& error, bool forWriting = false);
     virtual ~SettingsStore() = default;
 
     virtual plat::RegistryKey& Key() = 0;

@@ -3,7 +3,8 @@
 // yes/no — numbered in tab order. Interactive on a terminal (pick a number,
 // type the new value, "ok" or "cancel"); otherwise, or when the caller gave
 // overrides, the overrides are applied as if typed and the form is confirmed
-// with OK. A closed standard input cancels an interactive form.
+// with OK. A closed standard input, or Escape, cancels an interactive form.
+// Each field shows the registry value name that --set takes beside its label.
 #include "terminal_form.h"
 #include "terminal_ui.h"
 
@@ -60,7 +61,9 @@ std::vector<const ControlTemplate*> Fields(const DialogTemplate& dialog) {
     return fields;
 }
 
-void PrintForm(const DialogTemplate& dialog, const std::map<int, std::string>& values) {
+using FieldNames = std::map<int, std::string>;
+
+void PrintForm(const DialogTemplate& dialog, const std::map<int, std::string>& values, const FieldNames& names) {
     std::printf("\n[dialog] %s\n", dialog.caption.c_str());
     // Texts that label nothing are notes to the reader: they come first.
     for (const ControlTemplate& c : dialog.controls) {
@@ -71,7 +74,10 @@ void PrintForm(const DialogTemplate& dialog, const std::map<int, std::string>& v
     }
     int number = 0;
     for (const ControlTemplate& c : dialog.controls) {
-        if (Editable(c)) std::printf("%3d) %s: %s\n", ++number, FormLabel(dialog, c).c_str(), Shown(c, values).c_str());
+        if (!Editable(c)) continue;
+        auto name = names.find(c.id);
+        const std::string tag = name != names.end() ? "[" + name->second + "] " : std::string();
+        std::printf("%3d) %s%s: %s\n", ++number, tag.c_str(), FormLabel(dialog, c).c_str(), Shown(c, values).c_str());
     }
     std::printf("[buttons] OK Cancel\n");
 }
@@ -105,8 +111,11 @@ bool ReadLine(const char* prompt, std::string& line) {
     return true;
 }
 
+// Escape typed (then Enter, the terminal being in lines) is the dialog's Cancel.
+bool IsEscape(const std::string& line) { return line.find('\x1b') != std::string::npos; }
+
 // One user action on the form; false once the form is answered.
-bool EditOnce(const DialogTemplate& dialog, std::map<int, std::string>& values, int& answer) {
+bool EditOnce(const DialogTemplate& dialog, std::map<int, std::string>& values, const FieldNames& names, int& answer) {
     const std::vector<const ControlTemplate*> fields = Fields(dialog);
     std::string line;
     if (!ReadLine("field number to change, \"ok\" or \"cancel\"? ", line)) {
@@ -114,6 +123,10 @@ bool EditOnce(const DialogTemplate& dialog, std::map<int, std::string>& values, 
         return false;
     }
     const std::string word = Lower(line);
+    if (IsEscape(line)) {
+        answer = plat::kIdCancel;
+        return false;
+    }
     if (word == "ok" || word == "o") {
         answer = plat::kIdOk;
         return false;
@@ -132,11 +145,11 @@ bool EditOnce(const DialogTemplate& dialog, std::map<int, std::string>& values, 
     }
     const ControlTemplate& field = *fields[number - 1];
     const std::string prompt = FormLabel(dialog, field) + (field.kind == ControlKind::kCheckBox ? " (yes/no)? " : "? ");
-    if (!ReadLine(prompt.c_str(), line)) {
+    if (!ReadLine(prompt.c_str(), line) || IsEscape(line)) {
         answer = plat::kIdCancel;
         return false;
     }
-    if (Apply(field, line, values)) PrintForm(dialog, values);
+    if (Apply(field, line, values)) PrintForm(dialog, values, names);
     return true;
 }
 
@@ -162,7 +175,7 @@ bool ParseCheckAnswer(const std::string& word, std::string& state) {
 }
 
 int TerminalUI::RunModal(const plat::DialogTemplate& dialog, std::map<int, std::string>& values) {
-    PrintForm(dialog, values);
+    PrintForm(dialog, values, m_fieldNames);
     int answer = plat::kIdOk;
     if (!m_formOverrides.empty() || !plat::StandardInputIsTerminal()) {
         for (const ControlTemplate* field : Fields(dialog)) {
@@ -172,7 +185,7 @@ int TerminalUI::RunModal(const plat::DialogTemplate& dialog, std::map<int, std::
             std::printf("[set] %s: %s\n", FormLabel(dialog, *field).c_str(), Shown(*field, values).c_str());
         }
     } else {
-        while (EditOnce(dialog, values, answer)) {
+        while (EditOnce(dialog, values, m_fieldNames, answer)) {
         }
     }
     std::printf("[answer] %s\n", answer == plat::kIdOk ? "OK" : "Cancel");

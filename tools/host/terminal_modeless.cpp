@@ -5,17 +5,10 @@
 // on the host's thread, looks for a typed Escape and posts IDCANCEL to the
 // dialog from there.
 #include "host_signal.h"
+#include "host_status.h"
 #include "terminal_ui.h"
 
-#include <atomic>
-#include <cstdio>
-
 namespace {
-
-std::atomic<int> g_ctrlC{0};
-static_assert(std::atomic<int>::is_always_lock_free, "the interrupt handler needs a lock-free flag");
-
-void OnCtrlC() { g_ctrlC.store(1); }
 
 std::string Trimmed(std::string text) {
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) text.pop_back();
@@ -31,16 +24,11 @@ struct StatusLine {
 StatusLine g_status;  // guarded by TerminalUI::m_lock
 
 void Draw(const StatusLine& s) {
-    std::fprintf(stderr, "\r[%s] %s  (Esc or Ctrl-C: Cancel)%s", Trimmed(s.title).c_str(), s.counter.c_str(),
-                 s.cancelled ? "  [cancelled]" : "");
-    std::fflush(stderr);
+    hoststatus::ShowDialog("[" + Trimmed(s.title) + "] " + s.counter + "  (Esc or Ctrl-C: Cancel)" +
+                           (s.cancelled ? "  [cancelled]" : ""));
 }
 
 }  // namespace
-
-void InstallCtrlCHandler() { plat::OnInterrupt(OnCtrlC); }
-bool CtrlCPending() { return g_ctrlC.load() != 0; }
-bool TakeCtrlC() { return g_ctrlC.exchange(0) != 0; }
 
 void TerminalUI::WantConsoleKeys(bool wanted) {
     std::lock_guard<std::mutex> guard(InputLock());
@@ -53,12 +41,12 @@ void TerminalUI::ModelessShown(plat::DialogHandle dialog, const plat::DialogTemp
     std::lock_guard<std::mutex> guard(m_lock);
     if (m_modeless != dialog) {
         // The previous dialog closes only at a later pump: end its line here.
-        if (g_status.visible) std::fputs("\n", stderr);
+        if (g_status.visible) hoststatus::EndDialog();
         g_status = StatusLine{tmpl.caption, "", false, false};
     }
     m_modeless = dialog;
     if (visible && !g_status.visible) Draw(g_status);
-    if (!visible && g_status.visible) std::fputs("\n", stderr);
+    if (!visible && g_status.visible) hoststatus::EndDialog();
     g_status.visible = visible;
 }
 
@@ -74,7 +62,7 @@ void TerminalUI::ModelessDestroyed(plat::DialogHandle dialog) {
     std::lock_guard<std::mutex> guard(m_lock);
     if (dialog != m_modeless) return;
     WantConsoleKeys(false);
-    if (g_status.visible) std::fputs("\n", stderr);
+    if (g_status.visible) hoststatus::EndDialog();
     m_modeless = 0;
     g_status = StatusLine{};
 }

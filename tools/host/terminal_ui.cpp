@@ -4,6 +4,8 @@
 // the box is answered the way that gives up: No, Cancel, or OK.
 #include "terminal_ui.h"
 
+#include "host_status.h"
+
 #include <cctype>
 #include <cstdio>
 #include <iostream>
@@ -54,6 +56,17 @@ int AnswerFor(char letter, Buttons b) {
     }
 }
 
+// A typed line: a letter, Enter (the default button of an OK-only box) or
+// Escape (Cancel where the box offers it; an OK-only box takes it as OK).
+int AnswerForLine(const std::string& line, Buttons b) {
+    if (line.find('\x1b') != std::string::npos) {
+        if (b == Buttons::kOkCancel || b == Buttons::kYesNoCancel) return plat::kIdCancel;
+        return b == Buttons::kOk ? plat::kIdOk : 0;
+    }
+    if (line.empty() || line == "\r") return b == Buttons::kOk ? plat::kIdOk : 0;
+    return AnswerFor(line[0], b);
+}
+
 const char* AnswerName(int answer) {
     switch (answer) {
     case plat::kIdYes: return "Yes";
@@ -88,7 +101,8 @@ int TerminalUI::MessageBox(const std::string& text, unsigned style) {
     std::lock_guard<std::mutex> guard(InputLock());
     // A box asked while the status line takes single keys is answered in lines.
     if (m_consoleKeys) plat::ConsoleKeys(false);
-    std::printf("\n[message] %s\n[buttons] %s\n", text.c_str(), ButtonText(buttons));
+    // Human text goes to standard error: standard output is for programs.
+    hoststatus::Print(stderr, "\n[message] " + text + "\n[buttons] " + ButtonText(buttons) + "\n");
 
     std::string word;
     if (!m_scripted.empty()) {
@@ -99,18 +113,16 @@ int TerminalUI::MessageBox(const std::string& text, unsigned style) {
     }
     int answer = word.empty() ? 0 : AnswerFor(word[0], buttons);
     for (int tries = 0; answer == 0 && tries < 5; ++tries) {
-        std::printf("answer? ");
-        std::fflush(stdout);
+        hoststatus::Print(stderr, "answer? ");
         std::string line;
         if (!std::getline(std::cin, line)) {
             answer = GiveUp(buttons);
             break;
         }
-        answer = line.empty() ? 0 : AnswerFor(line[0], buttons);
+        answer = AnswerForLine(line, buttons);
     }
     if (answer == 0) answer = GiveUp(buttons);
-    std::printf("[answer] %s\n", AnswerName(answer));
-    std::fflush(stdout);
+    hoststatus::Print(stderr, std::string("[answer] ") + AnswerName(answer) + "\n");
     if (m_consoleKeys) plat::ConsoleKeys(true);
     return answer;
 }

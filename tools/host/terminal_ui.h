@@ -26,6 +26,8 @@ public:
 
     // Form answers for non-interactive configure: control id -> text.
     void SetFormOverrides(std::map<int, std::string> overrides) { m_formOverrides = std::move(overrides); }
+    // Registry value names shown beside the form's labels: control id -> name.
+    void SetFieldNames(std::map<int, std::string> names) { m_fieldNames = std::move(names); }
     bool Interactive() const;
 
 private:
@@ -37,6 +39,7 @@ private:
     std::string m_policy;
     std::vector<std::string> m_scripted;
     std::map<int, std::string> m_formOverrides;
+    std::map<int, std::string> m_fieldNames;
     std::mutex m_lock;
     plat::DialogHandle m_modeless = 0;
     bool m_consoleKeys = false;  // the status line takes single keys; guarded by InputLock

@@ -116,6 +116,11 @@ int RunInstall(const Args& args) {
     LayOut(c);
     plat::RemoveFile(kShutdownFlag);
     store::Create(state);
+    std::printf("cmmsim install: COSMOS in %s (%s), GEOPAK 3 in %s (%s), GEOPAK exchange folder %s,\n"
+                "  a %s CMM with its scene; its state in %s (%s)\n",
+                c.cosmosPath.c_str(), plat::NativePath(c.cosmosPath).c_str(), c.geopakApp.c_str(),
+                plat::NativePath(c.geopakApp).c_str(), c.exchange.c_str(), c.manual ? "manual" : "motorised",
+                "C:\\CMMSIM\\", plat::NativePath("C:\\CMMSIM\\").c_str());
     return 0;
 }
 

@@ -4,6 +4,8 @@
 #include "commands.h"
 #include "faults.h"
 
+#include "platform/platform.h"
+
 #include <cstdio>
 #include <exception>
 #include <map>
@@ -34,6 +36,10 @@ int main(int argc, char** argv) {
         {"geopak3", RunGeopak3},   {"operator", RunOperator},       {"fault", RunFault},
         {"status", RunStatus},     {"shutdown", RunShutdown},
     };
+    if (const std::string fault = plat::DriveMapError(); !fault.empty()) {
+        std::fprintf(stderr, "cmmsim: %s\n", fault.c_str());
+        return 2;
+    }
     auto command = argc > 1 ? commands.find(argv[1]) : commands.end();
     if (command == commands.end()) {
         std::fprintf(stderr, "%s%s", kUsage, FaultFlagsHelp().c_str());

@@ -1,7 +1,11 @@
-// Registry keys kept as REGEDIT4 .reg text files, so settings move to and
-// from a Windows registry unchanged. Strings are string values, integers
-// dword values. Saving writes a temporary file and renames it over the old
-// one, so a crash never leaves half a file.
+// Registry keys kept as .reg text files, so settings move to and from a
+// Windows registry unchanged. Strings are string values, integers dword
+// values. REGEDIT4 files are read, and so are the exports of a current
+// regedit ("Windows Registry Editor Version 5.00", UTF-16LE with a byte order
+// mark, or UTF-8); a file is written back in the format it was read in, a new
+// one as REGEDIT4. Saving writes a temporary file beside the real one (a
+// symbolic link is followed to it) and renames it over the old one, so a
+// crash never leaves half a file; a read-only file is refused, not replaced.
 #pragma once
 
 #include "platform/platform.h"
@@ -9,6 +13,7 @@
 #include <map>
 #include <stdexcept>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -33,6 +38,13 @@ public:
     void Save(const std::string& nativePath) const;
     std::string ToText() const;
     void FromText(const std::string& text, const std::string& nameForErrors);
+    // Throws RegFileError when Save would be refused: the file (or what its
+    // link points to) is read-only.
+    static void CheckWritable(const std::string& nativePath);
+
+    // How the file was (or will be) written.
+    enum class Format { kRegedit4, kVersion5Utf16, kVersion5Utf8 };
+    Format FileFormat() const { return m_format; }
 
     // Value names match without regard to case, as in the registry. Set
     // refuses (false) empty or over-long names and texts holding a line
@@ -50,8 +62,15 @@ public:
     const std::vector<std::pair<std::string, Value>>& Values() const;
 
 private:
+    Value* Find(const std::string& name);
+    const Value* Find(const std::string& name) const;
+    void Put(const std::string& name, const Value& value);
+
     std::string m_keyPath;
+    Format m_format = Format::kRegedit4;
+    bool m_byteOrderMark = false;  // a UTF-8 file that began with one
     std::vector<std::pair<std::string, Value>> m_values;  // in insertion order
+    std::unordered_map<std::string, size_t> m_index;      // lower-case name -> place in m_values
     std::vector<std::pair<std::string, std::vector<std::string>>> m_otherSections;
     size_t m_ownSectionIndex = 0;  // where this key's section sits among the others
 };

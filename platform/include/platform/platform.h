@@ -95,8 +95,13 @@ private:
 // The posix half maps a drive letter to a folder through the drive map
 // (environment CMM_DRIVE_MAP="C=/tmp/x/c;D=/srv/d", or SetDriveMap) and turns
 // "\" into "/". Unmapped drives and relative paths resolve against the
-// current drive and directory (ChangeDrive / ChangeDir).
+// current drive and directory (ChangeDrive / ChangeDir). An unmapped drive
+// resolves where nothing can be created (posix: below /dev/null).
 void SetDriveMap(const std::map<char, std::string>& driveToFolder);
+// What is wrong with the drive map the program started with (posix: an
+// entry of CMM_DRIVE_MAP that is not LETTER=FOLDER, named); empty when
+// nothing is, and always on Windows. Tools refuse to start on it.
+std::string DriveMapError();
 std::map<char, std::string> DriveMap();
 std::string NativePath(const std::string& dosPath);
 bool ChangeDrive(int drive);  // 1 = A, 3 = C (_chdrive)
@@ -422,6 +427,13 @@ bool StandardInputIsTerminal();
 // the default (the process ends). Win32 also turns Ctrl-C processing back on
 // for a process started in a new process group, where it begins switched off.
 void OnInterrupt(void (*handler)());
+// Calls handler when the process is asked to end from outside (posix: SIGTERM
+// or SIGHUP; Windows: the console closing, log-off or shutdown), under the
+// same rules as OnInterrupt's handler. nullptr restores the default.
+void OnTerminate(void (*handler)());
+// Whether standard error is a terminal (console), where a status line may be
+// redrawn in place.
+bool StandardErrorIsTerminal();
 
 // Single keys from the console, for a tool's live status line (its stand-in
 // for a modeless dialog). While on, the terminal hands over each key as it is
@@ -445,6 +457,11 @@ void IgnoreBrokenPipes();
 // sh script that execs the target). Folders are created as needed.
 bool InstallLauncher(const std::string& dosPath, const std::string& nativeTarget,
                      const std::vector<std::string>& leadingArgs);
+// Claims the installation this process drives (posix: the virtual desktop
+// with its drive map; Windows: the user's session) until the process ends, so
+// two hosts never drive one set of vendor programs. False when another
+// process holds it: holderPid names it (0 when it cannot be told).
+bool ClaimInstallation(unsigned long& holderPid);
 // Native absolute path of the running program; empty when unknown.
 std::string CurrentExecutablePath();
 // Whether a process with this id runs, and ending it forcibly (no clean-up).
