@@ -24,8 +24,9 @@ TEST_F(AnswerNumbers, AValueThatIsNotAFiniteNumberReportsNoPointAndIsNamed) {
         {"ActualA=12.5mm", 0},  // a number, as "%lf" reads it
     };
     for (const auto& c : cases) {
-        const std::string answer = PointAnswer(1, 2, 3, 0, 0, 0) + c.line + "\n";
-        cosmos.SetResponder([answer](const ParameterMap&) { return answer; });
+        const std::string answer =
+            std::string("Error=0\nActualX=1\nActualY=2\nActualZ=3\nActualA=0\nActualB=0\nActualC=0\n") + c.line + "\n";
+        cosmos.SetResponder([answer](const CosmosCommand&) { return std::optional<std::string>(answer); });
         const size_t before = Reports().size();
         {
             std::lock_guard<std::mutex> guard(lock);
