@@ -13,8 +13,11 @@ namespace {
 
 const std::vector<std::string> kDefaultPtMeasReport = {"X", "Y", "Z"};
 
+// Leaving and starting a session stay open too: a new session starts
+// without errors anyway.
 bool AllowedInErrorState(const std::string& method) {
-    return method == "ClearAllErrors" || method == "GetErrStatusE" || method == "GetXtdErrStatus";
+    return method == "ClearAllErrors" || method == "GetErrStatusE" || method == "GetXtdErrStatus" ||
+           method == "EndSession" || method == "StartSession";
 }
 
 }  // namespace

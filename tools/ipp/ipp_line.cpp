@@ -176,7 +176,8 @@ LineParse ParseLine(const std::string& line) {
     p.tagKnown = true;
     p.command.tag = tag;
     p.command.event = tag[0] == 'E';
-    Reader r(line.substr(6));
+    const std::string method = line.substr(6);
+    Reader r(method);
     auto fail = [&](int error) { return Failure(error, true, 6 + r.Pos()); };
     if (!r.BasicName(p.command.method)) return fail(8);
     r.SkipSpaces();
