@@ -32,7 +32,7 @@ std::string Session(const DemoPart& part) {
     const double dirs[4][2] = {{1, 0}, {0, 1}, {-1, 0}, {0, -1}};
     for (const auto& d : dirs) {
         s += "PtMeas(X(" + Num(cx + r * d[0]) + "), Y(" + Num(cy + r * d[1]) + "), Z(" + Num(z) + "), IJK(" +
-             Num(-d[0]) + ", " + Num(-d[1]) + ", 0))\n";
+             Num(-d[0]) + ", " + Num(-d[1]) + ", " + Num(0) + "))\n";
     }
     return s + "GoTo(Z(" + Num(part.topZ + 30) + "))\nEndSession()\n";
 }
