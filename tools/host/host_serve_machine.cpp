@@ -74,12 +74,9 @@ int PluginMachine::SetHead(double a, double b, double diameter) {
 }
 
 // The plug-in reports probed points through the transaction's polling: the
-// first position reported after the probe has returned is its point. The
-// probing direction is also the approach vector (GEOPAK sends it with its
-// polls; COSMOS keeps none).
+// first position reported after the probe has returned is its point.
 int PluginMachine::Measure(const ipp::Vec3& p, const ipp::Vec3& d, ipp::Vec3& measured) {
     Begin();
-    Step(ScriptOp::kApproach, "approach", {d[0], d[1], d[2]});
     int error = ErrorOf(Step(ScriptOp::kTransactionStart, "transaction start"), 511);
     if (error == 0) error = ErrorOf(Step(ScriptOp::kMeasure, "measure", {p[0], p[1], p[2], d[0], d[1], d[2]}), 511);
     const size_t before = m_session.TransactionPositions().size();
