@@ -135,8 +135,9 @@ TEST_P(ServeE2E, SessionThroughIppClientMeasuresTheBore) {
     const std::string file = s.world.sandbox().Root() + "/session.txt";
     std::ofstream(file) << kSession;
     plat::ChildProcess client;
-    ASSERT_TRUE(client.Start(e2e::Bin("cmmhost"), {"ipp-client", "--port", s.port, "--timeout", "40", file}));
-    ASSERT_TRUE(client.Wait(90000)) << client.Output() << s.Describe();
+    ASSERT_TRUE(client.Start(e2e::Bin("cmmhost"), {"ipp-client", "--port", s.port, "--timeout", "20", file}));
+    if (!client.Wait(25000)) client.Kill();  // within the test watchdog, to show what came
+    ASSERT_NE(client.ExitCode(), -1) << client.Output() << s.Describe();
     const std::string out = client.Output();
     EXPECT_EQ(client.ExitCode(), 0) << out << client.Errors() << s.Describe();
     EXPECT_NE(out.find("00005 # Tool.PtMeasPar.Approach(3), Tool.GoToPar.Speed(250)\n"), std::string::npos) << out;

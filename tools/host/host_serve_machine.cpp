@@ -3,6 +3,12 @@
 
 #include "host_signal.h"
 
+#include <cmath>
+
+namespace {
+constexpr double kMaxContactOffset = 10.0;  // mm
+}  // namespace
+
 PluginMachine::PluginMachine(HostSession& session, CMMProtocolWithThread& protocol, bool canMove,
                              double probeWaitMs)
     : m_session(session), m_protocol(protocol), m_canMove(canMove), m_probeWaitMs(probeWaitMs) {}
@@ -73,23 +79,29 @@ int PluginMachine::SetHead(double a, double b, double diameter) {
     return ErrorOf(Step(ScriptOp::kHead, "head", {a, b, diameter}), 1500);
 }
 
-// The plug-in reports probed points through the transaction's polling: the
-// first position reported after the probe has returned is its point.
+// The vendor software queues a probed point and hands it to the next
+// position poll, and the plug-in polls only inside a transaction: so the
+// probe runs first, then a transaction opens and its first reported
+// position is the point. (Probing inside the transaction would make GEOPAK
+// end and restart its recording around the probe, keys and all.)
 int PluginMachine::Measure(const ipp::Vec3& p, const ipp::Vec3& d, ipp::Vec3& measured) {
     Begin();
-    int error = ErrorOf(Step(ScriptOp::kTransactionStart, "transaction start"), 511);
-    if (error == 0) error = ErrorOf(Step(ScriptOp::kMeasure, "measure", {p[0], p[1], p[2], d[0], d[1], d[2]}), 511);
-    const size_t before = m_session.TransactionPositions().size();
+    int error = ErrorOf(Step(ScriptOp::kMeasure, "measure", {p[0], p[1], p[2], d[0], d[1], d[2]}), 511);
+    if (error == 0) error = ErrorOf(Step(ScriptOp::kTransactionStart, "transaction start"), 511);
     // Waited for in short pieces, so an abort or Ctrl-C ends the wait.
-    for (double waited = 0; error == 0 && m_session.TransactionPositions().size() <= before; waited += 50) {
+    for (double waited = 0; error == 0 && m_session.TransactionPositions().empty(); waited += 50) {
         if (waited >= m_probeWaitMs) error = 1006;
         else error = ErrorOf(Step(ScriptOp::kWait, "wait", {50}), 1006);
     }
     Step(ScriptOp::kTransactionStop, "transaction stop");
     if (error) return error;
-    const ClientMessage point = m_session.TransactionPositions()[before];
+    const ClientMessage point = m_session.TransactionPositions().front();
     measured = {point.position.x, point.position.y, point.position.z};
-    return 0;
+    // Both vendors probe a few millimetres either side of the nominal point;
+    // a position far from it is where the machine stands, not a contact (a
+    // probe the vendor software never saw), and must not pass for a point.
+    const double off = std::hypot(measured[0] - p[0], measured[1] - p[1], measured[2] - p[2]);
+    return off <= kMaxContactOffset ? 0 : 1006;
 }
 
 void PluginMachine::Abort() {
