@@ -81,6 +81,8 @@ TEST(IppEngine, ErrorTable) {
           "00003 ! Error(2, 0002, Unknown, \"No space at pos. 6\")", "00003 %"}},
         {"illegal character", {"00003 Home()\t"},
          {"00003 &", "00003 ! Error(3, 0007, Unknown, \"Illegal character\")", "00003 %"}},
+        {"bad argument", {"00003 GoTo(X(1), )"},
+         {"00003 &", "00003 ! Error(3, 0509, GoTo, \"Bad argument\")", "00003 %"}},
         {"fast method on a normal tag", {"00003 AbortE()"},
          {"00003 &", "00003 ! Error(3, 0508, AbortE, \"Bad context\")", "00003 %"}},
         {"normal method on an E-tag", {"E0003 Home()"},

@@ -79,8 +79,9 @@ void Engine::Receive(const std::string& line) {
         return;
     }
     const std::string tag = line.substr(0, 5);
+    const std::string method = parse.command.method.empty() ? "Unknown" : parse.command.method;
     if (TagInUse(tag)) {
-        Send(ErrorLine("E0000", 1, parse.ok ? parse.command.method : "Unknown"));
+        Send(ErrorLine("E0000", 1, method));
         return;
     }
     Send(tag + " &");
@@ -88,14 +89,14 @@ void Engine::Receive(const std::string& line) {
         if (!parse.ok) {
             Reply reply;
             reply.Error(parse.error);
-            Finish(tag, "Unknown", reply);
+            Finish(tag, method, reply);
             return;
         }
         ReceiveEvent(parse.command, lock);
         return;
     }
     Item item;
-    item.command = parse.ok ? parse.command : Command{tag, false, "Unknown", {}};
+    item.command = parse.ok ? parse.command : Command{tag, false, method, {}};
     item.lineError = parse.ok ? 0 : parse.error;
     m_queue.push_back(std::move(item));
     m_queued.notify_all();

@@ -178,7 +178,13 @@ LineParse ParseLine(const std::string& line) {
     p.command.event = tag[0] == 'E';
     const std::string method = line.substr(6);
     Reader r(method);
-    auto fail = [&](int error) { return Failure(error, true, 6 + r.Pos()); };
+    // The method's name, when it was read, names the method in the error.
+    auto fail = [&](int error) {
+        LineParse f = Failure(error, true, 6 + r.Pos());
+        f.command.tag = tag;
+        f.command.method = p.command.method;
+        return f;
+    };
     if (!r.BasicName(p.command.method)) return fail(8);
     r.SkipSpaces();
     if (!r.Take('(')) return fail(8);

@@ -34,7 +34,7 @@ struct LineParse {
     // When !ok: the I++ error number (1 illegal tag, 2 no space at column 6,
     // 7 illegal character, 8 malformed line, 509 bad argument), whether the
     // line's own tag could be read (else the reply goes under E0000), and
-    // where the fault lies.
+    // where the fault lies; command.method is kept when it was read.
     int error = 0;
     bool tagKnown = false;
     std::size_t offset = 0;
