@@ -8,6 +8,7 @@
 #include <asio.hpp>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <fstream>
@@ -138,7 +139,8 @@ TEST_P(ServeE2E, SessionThroughIppClientMeasuresTheBore) {
     ASSERT_TRUE(client.Start(e2e::Bin("cmmhost"), {"ipp-client", "--port", s.port, "--timeout", "20", file}));
     if (!client.Wait(25000)) client.Kill();  // within the test watchdog, to show what came
     ASSERT_NE(client.ExitCode(), -1) << client.Output() << s.Describe();
-    const std::string out = client.Output();
+    std::string out = client.Output();
+    out.erase(std::remove(out.begin(), out.end(), '\r'), out.end());  // Windows text mode
     EXPECT_EQ(client.ExitCode(), 0) << out << client.Errors() << s.Describe();
     EXPECT_NE(out.find("00005 # Tool.PtMeasPar.Approach(3), Tool.GoToPar.Speed(250)\n"), std::string::npos) << out;
     // The daemon reports the end of the move before the move's "%".
