@@ -4,6 +4,7 @@
 
 #include "ipp_machine.h"
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -40,6 +41,10 @@ public:
     bool CanMove() override { return !manual; }
     ipp::Vec3 Position() override { return position; }
     void Abort() override {
+        if (abortReleases) Release();
+    }
+    // Lets a held probe return (as aborted).
+    void Release() {
         std::lock_guard<std::mutex> lock(m_lock);
         m_aborted = true;
         m_changed.notify_all();
@@ -56,6 +61,7 @@ public:
 
     int startError = 0, moveError = 0, measureError = 0;
     bool indexable = true, manual = false, holdProbe = false;
+    std::atomic<bool> abortReleases{true};
     ipp::Vec3 position{10, 20, 30};
 
 private:

@@ -43,7 +43,8 @@ void Engine::Detach() {
     m_sink = nullptr;
     for (Item& item : m_queue) item.aborted = item.silent = true;
     if (m_running) {
-        m_runningAborted = true;
+        // Its lines must not reach the next client.
+        m_runningAborted = m_runningSilent = true;
         m_machine.Abort();
     }
     StopDaemons();
@@ -182,11 +183,12 @@ void Engine::RunItem(Item& item, Lock& lock) {
         reply.Error(item.lineError);
     } else {
         m_running = true;
-        m_runningAborted = false;
+        m_runningAborted = m_runningSilent = false;
         m_runningTag = c.tag;
         Execute(c, reply, lock);
         m_running = false;
         m_runningTag.clear();
+        if (m_runningSilent) return;
         if (m_runningAborted) {
             reply = Reply();
             reply.Error(6);

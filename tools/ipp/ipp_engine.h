@@ -137,6 +137,7 @@ private:
     std::string m_runningTag;
     bool m_running = false;
     bool m_runningAborted = false;
+    bool m_runningSilent = false;  // its client has gone
 
     bool m_session = false;
     bool m_errorState = false;
