@@ -4,6 +4,7 @@
 #include "host_signal.h"
 
 #include <cmath>
+#include <cstdio>
 
 namespace {
 constexpr double kMaxContactOffset = 10.0;  // mm
@@ -90,8 +91,12 @@ int PluginMachine::Measure(const ipp::Vec3& p, const ipp::Vec3& d, ipp::Vec3& me
     if (error == 0) error = ErrorOf(Step(ScriptOp::kTransactionStart, "transaction start"), 511);
     // Waited for in short pieces, so an abort or Ctrl-C ends the wait.
     for (double waited = 0; error == 0 && m_session.TransactionPositions().empty(); waited += 50) {
-        if (waited >= m_probeWaitMs) error = 1006;
-        else error = ErrorOf(Step(ScriptOp::kWait, "wait", {50}), 1006);
+        if (waited >= m_probeWaitMs) {
+            std::fprintf(stderr, "cmmhost serve: no point reported within %.0f ms of the probe\n", m_probeWaitMs);
+            error = 1006;
+        } else {
+            error = ErrorOf(Step(ScriptOp::kWait, "wait", {50}), 1006);
+        }
     }
     Step(ScriptOp::kTransactionStop, "transaction stop");
     if (error) return error;
@@ -101,7 +106,10 @@ int PluginMachine::Measure(const ipp::Vec3& p, const ipp::Vec3& d, ipp::Vec3& me
     // a position far from it is where the machine stands, not a contact (a
     // probe the vendor software never saw), and must not pass for a point.
     const double off = std::hypot(measured[0] - p[0], measured[1] - p[1], measured[2] - p[2]);
-    return off <= kMaxContactOffset ? 0 : 1006;
+    if (off <= kMaxContactOffset) return 0;
+    std::fprintf(stderr, "cmmhost serve: the position reported after the probe (%.4f, %.4f, %.4f) is %.1f mm from "
+                 "its nominal point: no contact\n", measured[0], measured[1], measured[2], off);
+    return 1006;
 }
 
 void PluginMachine::Abort() {
