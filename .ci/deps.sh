@@ -3,7 +3,7 @@
 # As root (or with password-less sudo) it runs apt-get; otherwise it prints
 # the one command to run.
 set -euo pipefail
-set_native="locales cmake ninja-build g++ clang libgtest-dev libgmock-dev libbenchmark-dev libclang-rt-14-dev nlohmann-json3-dev"
+set_native="locales cmake ninja-build g++ clang libgtest-dev libgmock-dev libbenchmark-dev libclang-rt-14-dev nlohmann-json3-dev libasio-dev"
 set_windows="g++-mingw-w64-x86-64-posix wine wine64 xvfb xauth imagemagick googletest"
 case "${1:-native}" in
   native) pkgs="$set_native" ;;

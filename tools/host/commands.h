@@ -9,9 +9,13 @@ extern const char kSettingsUsage[];
 extern const char kConfigureUsage[];
 extern const char kRunUsage[];
 extern const char kDemoUsage[];
+extern const char kServeUsage[];
+extern const char kIppClientUsage[];
 
 int CmdProtocols(int argc, char** argv);
 int CmdSettings(int argc, char** argv);
 int CmdConfigure(int argc, char** argv);
 int CmdRun(int argc, char** argv);
 int CmdDemo(int argc, char** argv);
+int CmdServe(int argc, char** argv);
+int CmdIppClient(int argc, char** argv);

@@ -4,12 +4,14 @@
 // then through GEOPAK connects, measures the default part inside one
 // transaction (8 points around the bore at mid-depth, 4 on the top face),
 // fits circle and plane, prints measured against true values and writes an
-// SVG plot. Every way out shuts the simulator down and removes the tree.
+// SVG plot, and ends with a short I++ DME 1.4 session through cmmhost serve.
+// Every way out shuts the simulator down and removes the tree.
 //
 //   cmmhost demo [--plugin PATH] [--keep] [--svg PATH] [--time-scale N] [--timeout SECONDS]
 #include "commands.h"
 #include "demo_support.h"
 #include "fit.h"
+#include "host_demo_ipp.h"
 #include "host_run_support.h"
 #include "host_session.h"
 #include "host_signal.h"
@@ -198,6 +200,7 @@ int CmdDemo(int argc, char** argv) {
         if (!run.ok) status = 1;
         PrintRun(run, part);
     }
+    if (status != 4 && !CtrlCPending() && !RunIppDemoSession(part, tree.Root(), args.plugin)) status = 1;
     // A protocol that failed is drawn marked as failed, not left out.
     if (!WriteSvg(args.svg, part, runs)) {
         std::fprintf(stderr, "cmmhost demo: cannot write %s\n", args.svg.c_str());

@@ -24,6 +24,8 @@ constexpr Command kCommands[] = {
     {"configure", &CmdConfigure, "run a protocol's configuration dialog on the terminal", kConfigureUsage},
     {"run", &CmdRun, "connect a protocol and run commands or a script", kRunUsage},
     {"demo", &CmdDemo, "run the whole job against the simulator", kDemoUsage},
+    {"serve", &CmdServe, "serve I++ DME 1.4 clients over TCP through a protocol", kServeUsage},
+    {"ipp-client", &CmdIppClient, "send I++ DME 1.4 commands to a server, print the answers", kIppClientUsage},
 };
 
 void PrintUsage(std::FILE* out) {

@@ -51,6 +51,8 @@ struct SceneParse {
 };
 SceneParse ParseScene(const std::string& text);
 const std::string& DefaultSceneText();
+// A scene built into the program by name ("default", "bore50"); nullptr if none.
+const std::string* BuiltInScene(const std::string& name);
 
 struct Contact {
     Vec3 centre;   // probe ball centre at first contact

@@ -61,7 +61,11 @@ size_t ParseOption(const Args& args, size_t i, SimState& s) {
                         : flag == "--exit-keys"     ? &c.exitKeys
                                                     : nullptr;
     if (text != nullptr) return *text = Value(args, i), 2;
-    if (flag == "--scene") return c.sceneText = ReadSceneFile(Value(args, i)), 2;
+    if (flag == "--scene") {
+        const std::string* builtIn = BuiltInScene(Value(args, i));
+        c.sceneText = builtIn ? *builtIn : ReadSceneFile(Value(args, i));
+        return 2;
+    }
     if (flag == "--noise") {
         c.noise = ParseDouble(flag, Value(args, i));
         if (c.noise < 0) throw std::invalid_argument("--noise must not be negative");

@@ -14,7 +14,7 @@ namespace {
 
 const char* kUsage =
     "usage: cmmsim COMMAND [ARGS]\n"
-    "  install [--cosmos DIR] [--geopak-app DIR] [--exchange DIR] [--scene FILE]\n"
+    "  install [--cosmos DIR] [--geopak-app DIR] [--exchange DIR] [--scene NAME|FILE]\n"
     "          [--noise MM] [--seed N] [--manual] [--poll-position]\n"
     "          [--cancel-keys K] [--restart-keys1 K] [--restart-keys2 K] [--exit-keys K]\n"
     "          [fault flags]\n"
