@@ -137,7 +137,7 @@ TEST_P(ServeE2E, SessionThroughIppClientMeasuresTheBore) {
     std::ofstream(file) << kSession;
     plat::ChildProcess client;
     ASSERT_TRUE(client.Start(e2e::Bin("cmmhost"), {"ipp-client", "--port", s.port, "--timeout", "20", file}));
-    if (!client.Wait(25000)) client.Kill();  // within the test watchdog, to show what came
+    if (!client.Wait(e2e::kRunLimitMs)) client.Kill();  // within the test's time limit, to show what came
     ASSERT_NE(client.ExitCode(), -1) << client.Output() << s.Describe();
     std::string out = client.Output();
     out.erase(std::remove(out.begin(), out.end(), '\r'), out.end());  // Windows text mode
