@@ -7,6 +7,7 @@
 #include "dialogs/resource.h"
 #include "framework/host_app.h"
 
+#include <algorithm>
 #include <future>
 
 namespace {
@@ -136,7 +137,9 @@ TEST_F(Reentrant, QuitDuringAnUnansweredCommandEndsItAndTheWorker) {
     EXPECT_FALSE(plat::PumpMessages()) << "the host's own loop sees the quit";
     ASSERT_GE(host.idles.size(), 4u);
     EXPECT_EQ((std::vector<long>(host.idles.begin(), host.idles.begin() + 4)), (std::vector<long>{0, 1, 0, 1}));
-    EXPECT_EQ(host.offered, std::vector<unsigned>{plat::kWmMailbox}) << "the notification went by PreTranslateMessage";
+    // Windows offers the dialog's own messages too (WM_PAINT...).
+    EXPECT_EQ(std::count(host.offered.begin(), host.offered.end(), plat::kWmMailbox), 1)
+        << "the notification went by PreTranslateMessage";
     EXPECT_EQ(Reports().size(), 1u);
     SetHostApplication(nullptr);
     // The host ends: the protocol goes while its worker would poll or wait.

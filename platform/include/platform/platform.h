@@ -213,7 +213,8 @@ bool SendKeyStrokes(const std::vector<KeyStroke>& keys);
 // inherited.
 // kLaunchKeepProcess asks for the process handle (SEE_MASK_NOCLOSEPROCESS,
 // which is closed at once) and leaves launch errors to the shell, whose own
-// message box may show; by default the shell shows none.
+// message box may show, unless a host UI is installed (it could not answer
+// that box); by default the shell shows none.
 enum LaunchFlags : unsigned { kLaunchQuiet = 0x0, kLaunchKeepProcess = 0x1 };
 bool ShellExecute(const std::string& file, const std::string& parameters,
                   const std::string& directory, int showCommand, unsigned flags = kLaunchQuiet);
