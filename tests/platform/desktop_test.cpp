@@ -1,6 +1,6 @@
 // The virtual desktop: look-up by class and title, liveness, the foreground
-// window, and the keystroke log round trip. (The window files' layout is read
-// by cmmsim's own code in every end-to-end run.)
+// window, and the keystroke log round trip. (The window files' layout is met
+// across processes in every end-to-end run.)
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
