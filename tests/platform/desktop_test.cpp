@@ -108,19 +108,6 @@ TEST(Keys, LogRoundTripInOrderAndOnlyNewLines) {
     EXPECT_EQ(plat::TakeKeyStrokes(geopak, 0), (std::vector<std::string>{"1"}));
 }
 
-TEST(Keys, TakeWaitsForKeysFromAnotherThread) {
-    testsupport::Sandbox box;
-    plat::WindowHandle window = plat::CreateTopLevelWindow("SIM", "sim");
-    plat::SetForegroundWindow(window);
-    plat::Thread typist;
-    ASSERT_TRUE(typist.Start([] {
-        plat::Sleep(300);
-        plat::SendKeyStrokes({{0x1B, 0}});
-    }));
-    EXPECT_EQ(plat::TakeKeyStrokes(window, 500000), (std::vector<std::string>{"{ESC}"}));
-    EXPECT_TRUE(typist.Join(500000));
-}
-
 TEST(Keys, AReusedWindowIdStartsWithAnEmptyLog) {
     CMM_SKIP_ON_WIN32("the virtual desktop reuses a dead window's id; Windows handles are not reused this way");
     testsupport::Sandbox box;
