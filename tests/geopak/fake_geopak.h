@@ -74,7 +74,6 @@ protected:
     explicit GeopakTest(double scale = 20.0) : sandbox(scale) {
         sandbox.MakeDir("C:\\DATA");
         protocol.SetClient([this](const ClientMessage& m) {
-            if (onReport) onReport();  // on the reporting thread, which waits for it
             std::lock_guard<std::mutex> guard(m_lock);
             m_reports.push_back(m);
         });
@@ -93,7 +92,6 @@ protected:
 
     testsupport::Sandbox sandbox;
     MitutoyoProtocol protocol;
-    std::function<void()> onReport;  // set before the protocol reports
 
 private:
     std::mutex m_lock;
