@@ -1,7 +1,8 @@
 // Simulator faults end to end, where the unit tests' scripted sides do not
-// reach: what the user sees (message texts, command results, exit code) and
-// that no measured position is lost or reported twice. (REMOTE.MSG and a
-// silent Remote Manager are the COSMOS unit tests'.)
+// reach: answers slowed, held locked or cluttered by another process, and a
+// macro process that dies; no measured position is lost or reported twice.
+// (REMOTE.MSG, a silent Remote Manager, error answers and polls never
+// answered are the COSMOS unit tests'.)
 #include "e2e_support.h"
 
 #include <gtest/gtest.h>
@@ -42,36 +43,6 @@ TEST(Faults, DelayedLockedOrClutteredAnswersStillBringThePointOnce) {
         HostResult r = world.Run(kCosmos, kRecording);
         EXPECT_EQ(r.exitCode, 0) << fault[0] << r.Describe();
         ExpectOnePositionAt(r, 120, 75, 25);
-    }
-}
-
-TEST(Faults, NeverAnsweredPollsEndWithTheTransaction) {
-    SimWorld world({"--never-answer-cmd", "5"});
-    ASSERT_TRUE(world.Installed()) << world.InstallOutput();
-    HostResult r = world.Run(kCosmos,
-                             "connect\ntransaction start\nmeasure 120 75 25 1 0 0\nwait-points 1 2000\n"
-                             "transaction stop\ndisconnect\n");
-    EXPECT_EQ(r.exitCode, 1) << "the wait for the point fails" << r.Describe();
-    EXPECT_EQ(r.Result(4), 0);
-    EXPECT_TRUE(r.Positions().empty()) << r.Describe();
-    EXPECT_TRUE(r.finished) << "stopping the transaction must not hang";
-}
-
-TEST(Faults, ErrorAnswerMakesMoveReportNothing) {
-    for (const char* code : {"1", "2"}) {
-        SimWorld world;
-        ASSERT_TRUE(world.Installed()) << world.InstallOutput();
-        auto run = world.Start(kCosmos, "connect\nwait 12000\nmove 1 2 3\nmove 4 5 6\ndisconnect\n");
-        ASSERT_TRUE(run);
-        // Armed once connected, so the one-shot error lands on the first move. The wait
-        // leaves room for starting cmmsim, which takes a second or more under Wine.
-        ASSERT_TRUE(testsupport::Eventually([&] { return run->Output().find("\"line\":1") != std::string::npos; },
-                                            15000));
-        EXPECT_EQ(world.Sim({"fault", "--error", code}), 0);
-        HostResult r = SimWorld::Finish(*run);
-        EXPECT_EQ(r.exitCode, 0) << r.Describe();
-        EXPECT_EQ(r.Result(3), 1) << "MoveTo absorbs the error";
-        ExpectOnePositionAt(r, 4, 5, 6);
     }
 }
 

@@ -78,21 +78,14 @@ TEST(PluginModule, ProtocolsAreCreatedByNameThroughTheirRunTimeClasses) {
     EXPECT_EQ(CMMProtocolWithThread::GetThisClass()->CreateObject(), nullptr);
 }
 
-TEST(PluginModule, EntryAnswersTrueForEveryReasonAndLogsOnlyAttachAndDetach) {
-    DebugRecorder recorder;
-    for (DWORD reason : {kProcessAttach, DWORD{2}, DWORD{3}, kProcessDetach, DWORD{0xFFFFFFFF}})
-        EXPECT_EQ(PluginDllMain(PluginResourceModule(), reason, nullptr), TRUE) << reason;
-    std::lock_guard<std::mutex> guard(recorder.lock);
-    ASSERT_EQ(recorder.lines.size(), 2u);
-    EXPECT_EQ(recorder.lines[0].first, "Mitutoyo.DLL Initializing!\n");
-    EXPECT_EQ(recorder.lines[1].first, "Mitutoyo DLL Terminating!\n");
-}
-
-TEST(PluginModule, ResourceScopeSwitchesToThePluginAndAlwaysRestores) {
+// The entry answers TRUE for every reason and logs only attach and detach.
+TEST(PluginModule, EntryAndResourceScopeThatAlwaysRestores) {
     int hostResources = 0;
     plat::ModuleHandle saved = plat::ResourceModule();
     plat::SetResourceModule(&hostResources);
-    PluginDllMain(PluginResourceModule(), kProcessAttach, nullptr);
+    DebugRecorder recorder;
+    for (DWORD reason : {kProcessAttach, DWORD{2}, DWORD{3}, DWORD{0xFFFFFFFF}})
+        EXPECT_EQ(PluginDllMain(PluginResourceModule(), reason, nullptr), TRUE) << reason;
     try {
         ResourceScope outer;
         {
@@ -103,8 +96,12 @@ TEST(PluginModule, ResourceScopeSwitchesToThePluginAndAlwaysRestores) {
     } catch (const std::runtime_error&) {
     }
     EXPECT_EQ(plat::ResourceModule(), &hostResources);
-    PluginDllMain(PluginResourceModule(), kProcessDetach, nullptr);
+    EXPECT_EQ(PluginDllMain(PluginResourceModule(), kProcessDetach, nullptr), TRUE);
     plat::SetResourceModule(saved);
+    std::lock_guard<std::mutex> guard(recorder.lock);
+    ASSERT_EQ(recorder.lines.size(), 2u);
+    EXPECT_EQ(recorder.lines[0].first, "Mitutoyo.DLL Initializing!\n");
+    EXPECT_EQ(recorder.lines[1].first, "Mitutoyo DLL Terminating!\n");
 }
 
 }  // namespace

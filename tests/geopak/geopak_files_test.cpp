@@ -43,7 +43,7 @@ TEST_F(GeopakFiles, UnopenableOrHeldFileIsReportedAndCallersGoOn) {
     EXPECT_EQ(sandbox.ui().Messages()[0].style, MB_OK | MB_ICONSTOP | MB_SYSTEMMODAL);
 }
 
-TEST(GeopakAnswer, AnglesBecomeDirectionCosines) {
+TEST(GeopakAnswer, AnglesBecomeDirectionCosinesAndBadAnswersAreRejectedWhole) {
     auto answer = ParseGeopakAnswerText("x\r\n 1.5\r\n-2\r\n3e2 mm\r\n0\r\n90\r\n180\r\n");
     ASSERT_TRUE(answer);
     EXPECT_EQ(std::vector<double>({answer->x, answer->y, answer->z, answer->cx, answer->cz}),
@@ -52,9 +52,7 @@ TEST(GeopakAnswer, AnglesBecomeDirectionCosines) {
     // The first line is not looked at; lines after the seventh neither.
     EXPECT_TRUE(ParseGeopakAnswerText("\n+1\n\t2\n3\n90\n90\n0\ngarbage\n"));
     EXPECT_TRUE(ParseGeopakAnswerText("\n1\n2\n3\n90\n90\n0"));  // no final line end
-}
-
-TEST(GeopakAnswer, IncompleteOrHostileAnswersAreRejectedWhole) {
+    // Incomplete or hostile answers are rejected whole.
     const std::string overlong = std::string(kAnswerLineLimit - 1, ' ') + "1";
     const char* const rejected[] = {
         "",

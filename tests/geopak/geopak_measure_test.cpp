@@ -39,7 +39,7 @@ TEST_F(GeopakMeasureSlow, MeasurePointProbesThroughTheNominalPointAndReportsIt) 
     FakeGeopak geopak(sandbox);
     geopak.SetDefaultAnswer(AnswerText(99, 99, 99, 0, 0, 0));
     EXPECT_TRUE(protocol.MeasurePoint(10, 20, 30, 0, 0, -2));
-    ASSERT_TRUE(Eventually([&] { return geopak.Commands().size() >= 3; }));
+    ASSERT_TRUE(Eventually([&] { return geopak.Commands().size() >= 3; })) << ::testing::PrintToString(geopak.Codes());
     ASSERT_EQ(geopak.Codes(), (std::vector<int>{12, 8, 11}));
     const GeopakCommand probe = geopak.Commands()[1];
     EXPECT_EQ(std::vector<double>({probe.d1, probe.d2, probe.d3, probe.d4, probe.d5, probe.d6}),

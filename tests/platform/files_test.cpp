@@ -43,16 +43,10 @@ TEST(TextFiles, WriteCrLfAndReadLinesBack) {
     box.WriteFile("C:\\L.DAT", "abcdefg\r\nabc\r\nab\n");
     EXPECT_EQ(ReadAllLines("C:\\L.DAT", kReadText, 3),
               (std::vector<std::string>{"abc", "def", "g", "abc", "ab"}));
-}
-
-TEST(TextFiles, LineEndSplitAcrossReadChunks) {
-    testsupport::Sandbox box;
-    std::string first(65535, 'x');  // its CR is the last byte of the first read chunk
+    // A CR that is the last byte of the first read chunk still pairs with its LF.
+    const std::string first(65535, 'x');
     box.WriteFile("C:\\B.DAT", first + "\r\nnext\r\n");
-    std::vector<std::string> lines = ReadAllLines("C:\\B.DAT", kReadText);
-    ASSERT_EQ(lines.size(), 2u);
-    EXPECT_EQ(lines[0], first);
-    EXPECT_EQ(lines[1], "next");
+    EXPECT_EQ(ReadAllLines("C:\\B.DAT", kReadText), (std::vector<std::string>{first, "next"}));
 }
 
 TEST(Files, CreateTruncatesAppendAppendsPlainWriteNeedsTheFile) {

@@ -1,6 +1,6 @@
-// Host UI plumbing: message boxes with and without a UI, modal template
-// look-up through resource modules, and modeless dialogs whose user actions
-// reach the sink only when the creating thread pumps.
+// Host UI plumbing: message boxes without a UI, and modeless dialogs whose
+// user actions reach the sink only when the creating thread pumps. (Modal
+// template look-up is the configure dialogs' tests'.)
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -15,22 +15,16 @@ const std::vector<plat::DialogTemplate> kOwnTemplates = {
       {1000, plat::ControlKind::kStatic, "waiting", 10, 10, 180, 20},
       {-1, plat::ControlKind::kStatic, "label", 10, 30, 50, 8}}},
 };
-const std::vector<plat::DialogTemplate> kOtherTemplates = {
-    {103, "Someone else's 103", 10, 10, "", 8, {}},
-    {500, "Only elsewhere", 10, 10, "", 8, {}},
-};
-char kOwnModule, kOtherModule;  // only their addresses count
+char kOwnModule;  // only its address counts
 
 struct Registered {
     Registered() {
-        plat::RegisterTemplates(&kOtherModule, &kOtherTemplates);
         plat::RegisterTemplates(&kOwnModule, &kOwnTemplates);
         plat::SetResourceModule(&kOwnModule);
     }
     ~Registered() {
         plat::SetResourceModule(nullptr);
         plat::RegisterTemplates(&kOwnModule, nullptr);
-        plat::RegisterTemplates(&kOtherModule, nullptr);
     }
 };
 
@@ -52,28 +46,6 @@ TEST(MessageBoxes, WithoutAUiTheSafeAnswer) {
     std::map<int, std::string> values;
     EXPECT_EQ(plat::RunModalDialog(103, values), -1);
     plat::SetHostUI(saved);
-}
-
-TEST(ModalDialogs, CurrentModuleFirstThenAnyRegistered) {
-    testsupport::Sandbox box;
-    Registered templates;
-    std::string caption;
-    auto record = [&](const plat::DialogTemplate& d, std::map<int, std::string>& values) {
-        caption = d.caption;
-        values[1000] = "edited";
-        return int(plat::kIdOk);
-    };
-    box.ui().QueueModal(record);
-    std::map<int, std::string> values;
-    EXPECT_EQ(plat::RunModalDialog(103, values), plat::kIdOk);
-    EXPECT_EQ(caption, "Cosmos Command In Progress");
-    EXPECT_EQ(values[1000], "edited");
-    box.ui().QueueModal(record);
-    EXPECT_EQ(plat::RunModalDialog(500, values), plat::kIdOk);
-    EXPECT_EQ(caption, "Only elsewhere");
-    EXPECT_EQ(plat::RunModalDialog(999, values), -1);
-    EXPECT_EQ(plat::RunModalDialog(103, values), plat::kIdCancel) << "nothing queued: cancelled";
-    EXPECT_EQ(box.ui().ModalTemplatesShown(), (std::vector<int>{103, 500, 103}));
 }
 
 TEST(ModelessDialogs, ActionsReachTheSinkOnlyWhenTheCreatorPumps) {

@@ -66,12 +66,6 @@ TEST(SimStore, StateLeftUnderItsNextNameIsReadAndReplaced) {
     EXPECT_EQ(store::Read().counts.at("cosmos.cmd8"), 4u);
 }
 
-TEST(SimExchangeFiles, AnswersAppearWholeInCrLf) {
-    testsupport::Sandbox sandbox;
-    ASSERT_TRUE(PublishAnswerFile("C:\\GEO_ZOR.DAT", "Error=0\nActualX=" + Number(-12.5) + "\n"));
-    EXPECT_EQ(sandbox.ReadFile("C:\\GEO_ZOR.DAT"), "Error=0\r\nActualX=  -12.500000\r\n");
-}
-
 TEST(SimExchangeFiles, HeldAnswerRefusesReadersUntilReleased) {
     CMM_SKIP_ON_WIN32("Windows cannot rename a file while its writer holds it open without delete sharing");
     // Held for 300 virtual ms, 3 s of real time: the test's look falls inside on a busy machine.
@@ -86,7 +80,7 @@ TEST(SimExchangeFiles, HeldAnswerRefusesReadersUntilReleased) {
     EXPECT_TRUE(reader.Open("C:\\GEO_OUT.DAT", plat::kFileRead | plat::kShareDenyWrite));
 }
 
-TEST(SimExchangeFiles, CommandIsClaimedOnlyAfterItsWriterClosedIt) {
+TEST(SimExchangeFiles, CommandIsClaimedOnlyAfterItsWriterClosedItAndAnswersGoOutInCrLf) {
     testsupport::Sandbox sandbox;
     EXPECT_FALSE(ClaimCommandFile("C:\\GEO_IN.DAT"));  // none there
     auto writer = std::make_unique<plat::File>();
@@ -102,6 +96,9 @@ TEST(SimExchangeFiles, CommandIsClaimedOnlyAfterItsWriterClosedIt) {
     ASSERT_TRUE(lines);
     EXPECT_EQ(*lines, (std::vector<std::string>{"9", "   10.000000"}));
     EXPECT_FALSE(sandbox.Exists("C:\\GEO_IN.DAT"));
+    // Answers go out in CR LF.
+    ASSERT_TRUE(PublishAnswerFile("C:\\GEO_ZOR.DAT", "Error=0\nActualX=" + Number(-12.5) + "\n"));
+    EXPECT_EQ(sandbox.ReadFile("C:\\GEO_ZOR.DAT"), "Error=0\r\nActualX=  -12.500000\r\n");
 }
 
 }  // namespace

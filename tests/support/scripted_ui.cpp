@@ -17,56 +17,6 @@ int DefaultAnswerFor(unsigned style) {
 
 }  // namespace
 
-void ScriptedUI::QueueAnswer(int answer) {
-    std::lock_guard<std::mutex> guard(m_lock);
-    m_answers.push_back(answer);
-}
-
-void ScriptedUI::SetDefaultAnswer(int answer) {
-    std::lock_guard<std::mutex> guard(m_lock);
-    m_defaultAnswer = answer;
-}
-
-std::vector<ShownMessage> ScriptedUI::Messages() const {
-    std::lock_guard<std::mutex> guard(m_lock);
-    return m_messages;
-}
-
-size_t ScriptedUI::MessageCount() const {
-    std::lock_guard<std::mutex> guard(m_lock);
-    return m_messages.size();
-}
-
-void ScriptedUI::ClearMessages() {
-    std::lock_guard<std::mutex> guard(m_lock);
-    m_messages.clear();
-}
-
-void ScriptedUI::OnMessage(std::function<int(const ShownMessage&)> handler) {
-    std::lock_guard<std::mutex> guard(m_lock);
-    m_messageHandler = std::move(handler);
-}
-
-void ScriptedUI::QueueModal(ModalHandler handler) {
-    std::lock_guard<std::mutex> guard(m_lock);
-    m_modals.push_back(std::move(handler));
-}
-
-std::vector<int> ScriptedUI::ModalTemplatesShown() const {
-    std::lock_guard<std::mutex> guard(m_lock);
-    return m_modalShown;
-}
-
-std::vector<ScriptedUI::Modeless> ScriptedUI::ModelessDialogs() const {
-    std::lock_guard<std::mutex> guard(m_lock);
-    return m_modeless;
-}
-
-void ScriptedUI::OnNextIdle(std::function<void()> action) {
-    std::lock_guard<std::mutex> guard(m_lock);
-    m_idleActions.push_back(std::move(action));
-}
-
 int ScriptedUI::MessageBox(const std::string& text, unsigned style) {
     ShownMessage shown{text, style};
     std::function<int(const ShownMessage&)> handler;

@@ -28,18 +28,21 @@ struct ShownMessage {
 // handler. Modeless dialogs are recorded; scripted actions run on Idle.
 class ScriptedUI : public plat::HostUI {
 public:
-    void QueueAnswer(int answer);
-    void SetDefaultAnswer(int answer);  // when the queue is empty (start: IDNO for
-                                        // Yes/No boxes, IDOK otherwise)
-    std::vector<ShownMessage> Messages() const;
-    size_t MessageCount() const;
-    void ClearMessages();
+    void QueueAnswer(int answer) { Locked([&] { m_answers.push_back(answer); }); }
+    // When the queue is empty (start: IDNO for Yes/No boxes, IDOK otherwise).
+    void SetDefaultAnswer(int answer) { Locked([&] { m_defaultAnswer = answer; }); }
+    std::vector<ShownMessage> Messages() const { return Locked([&] { return m_messages; }); }
+    size_t MessageCount() const { return Locked([&] { return m_messages.size(); }); }
+    void ClearMessages() { Locked([&] { m_messages.clear(); }); }
     // Called instead of the next message box; returns the answer.
-    void OnMessage(std::function<int(const ShownMessage&)> handler);
+    void OnMessage(std::function<int(const ShownMessage&)> handler) {
+        Locked([&] { m_messageHandler = std::move(handler); });
+    }
 
     using ModalHandler = std::function<int(const plat::DialogTemplate&, std::map<int, std::string>&)>;
-    void QueueModal(ModalHandler handler);  // none queued: the dialog is cancelled
-    std::vector<int> ModalTemplatesShown() const;
+    // None queued: the dialog is cancelled.
+    void QueueModal(ModalHandler handler) { Locked([&] { m_modals.push_back(std::move(handler)); }); }
+    std::vector<int> ModalTemplatesShown() const { return Locked([&] { return m_modalShown; }); }
 
     struct Modeless {
         plat::DialogHandle handle;
@@ -48,9 +51,9 @@ public:
         std::map<int, std::string> texts;  // -1: title
         bool destroyed;
     };
-    std::vector<Modeless> ModelessDialogs() const;
+    std::vector<Modeless> ModelessDialogs() const { return Locked([&] { return m_modeless; }); }
     // Runs once on the pumping thread at the next Idle.
-    void OnNextIdle(std::function<void()> action);
+    void OnNextIdle(std::function<void()> action) { Locked([&] { m_idleActions.push_back(std::move(action)); }); }
 
     int MessageBox(const std::string& text, unsigned style) override;
     int RunModal(const plat::DialogTemplate& dialog, std::map<int, std::string>& values) override;
@@ -60,6 +63,11 @@ public:
     void Idle() override;
 
 private:
+    template <class F>
+    auto Locked(F f) const -> decltype(f()) {
+        std::lock_guard<std::mutex> guard(m_lock);
+        return f();
+    }
     mutable std::mutex m_lock;
     std::deque<int> m_answers;
     int m_defaultAnswer = 0;  // 0: IDNO / IDOK by style

@@ -1,16 +1,20 @@
-// Helper processes for cross-process tests: the test binary re-run with a
-// helper mode as its single argument (the way ShellExecute passes
-// parameters). The helper reports through marker files next to its subject,
-// so the test needs no pipes or process handles.
+// Other processes in tests. Helper processes for cross-process tests: the
+// test binary re-run with a helper mode as its single argument (the way
+// ShellExecute passes parameters); the helper reports through marker files
+// next to its subject, so the test needs no pipes or process handles. The
+// recording program that stands in for vendor programs the plug-in starts
+// (copied into the sandbox under the vendor program's name, and what it wrote
+// when it ran read back). Programs run to their end.
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 
 namespace testsupport {
+namespace fs = std::filesystem;
 namespace {
 
 constexpr const char* kHoldMode = "--child-hold-lock";
@@ -57,7 +61,7 @@ int HoldLock(const std::string& arguments) {
 }  // namespace
 
 void SetSelfPath(const std::string& argv0) {
-    SelfPath() = std::filesystem::absolute(argv0).string();
+    SelfPath() = fs::absolute(argv0).string();
 }
 
 std::string SelfDosPath() {
@@ -90,6 +94,45 @@ bool RunChildMode(int argc, char** argv, int& exitCode) {
     if (argument.rfind(prefix, 0) != 0) return false;
     exitCode = HoldLock(argument.substr(prefix.size()));
     return true;
+}
+
+void InstallRecordingProgram(const std::string& dosPath) {
+    const fs::path target = plat::NativePath(dosPath);
+    std::error_code error;
+    fs::create_directories(target.parent_path(), error);
+    // Statically linked on Windows: the copy needs nothing beside it.
+    fs::copy_file(ProgramPath("record_launch"), target, fs::copy_options::overwrite_existing, error);
+    if (!error) fs::permissions(target, fs::perms::owner_all, fs::perm_options::add, error);
+    if (error) ADD_FAILURE() << "cannot install the recording program as " << dosPath << ": " << error.message();
+}
+
+std::optional<LaunchRecord> ReadLaunchRecord(const std::string& dosFolder) {
+    std::ifstream in(fs::path(plat::NativePath(dosFolder)) / "launched.txt", std::ios::binary);
+    LaunchRecord record;
+    if (!in || !std::getline(in, record.folder)) return std::nullopt;
+    for (std::string line; std::getline(in, line);) record.args.push_back(line);
+    return record;
+}
+
+ProgramRun RunProgram(const Command& command, const std::string& input, uint32_t realMs) {
+    plat::ChildProcess child;
+    ProgramRun run;
+    if (!child.Start(command.program, command.args, input)) {
+        ADD_FAILURE() << "cannot start " << command.program;
+        return run;
+    }
+    run.finished = child.Wait(realMs);
+    if (!run.finished) {
+        child.Kill();
+        ADD_FAILURE() << command.program << " did not end within " << realMs << " ms";
+    }
+    run = {run.finished, child.ExitCode(), child.Output(), child.Errors()};
+    return run;
+}
+
+bool SamePath(const std::string& nativeA, const std::string& nativeB) {
+    std::error_code error;
+    return fs::equivalent(nativeA, nativeB, error);
 }
 
 }  // namespace testsupport
