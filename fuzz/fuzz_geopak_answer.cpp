@@ -1,16 +1,50 @@
-// Fuzzes the reader of the GEOPAK answer file: any text either yields a whole
-// answer with finite values and cosines within [-1, 1], or is rejected.
+// Fuzzes the GEOPAK answer as the plug-in takes it: the input is written as
+// GEO_OUT.DAT in a private exchange folder and read by the protocol's own
+// reader through the file. Any text either yields a whole answer with finite
+// values and cosines within [-1, 1], or is rejected.
 #include "geopak/geopak_command.h"
+#include "platform/platform.h"
 
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-#include <string_view>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+
+namespace {
+
+const std::string kAnswer = "C:\\GEO_OUT.DAT";
+
+// A folder of this process as drive C: (in memory where there is such a
+// folder), removed at exit.
+struct Drive {
+    std::filesystem::path folder;
+    Drive() {
+        const std::filesystem::path shm = "/dev/shm";
+        folder = (std::filesystem::is_directory(shm) ? shm : std::filesystem::temp_directory_path()) /
+                 ("fuzz-geopak-answer-" + std::to_string(std::random_device()()));
+        std::filesystem::create_directories(folder);
+        plat::SetDriveMap({{'C', folder.string()}});
+    }
+    ~Drive() {
+        std::error_code ignored;
+        std::filesystem::remove_all(folder, ignored);
+    }
+};
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const std::string_view text(reinterpret_cast<const char*>(data), size);
-    const std::optional<GeopakAnswer> answer = ParseGeopakAnswerText(text);
+    static Drive drive;
+    std::ofstream(drive.folder / "GEO_OUT.DAT", std::ios::binary | std::ios::trunc)
+        .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+    plat::File file;
+    if (!file.Open(kAnswer, plat::kFileRead | plat::kFileText | plat::kShareDenyWrite)) std::abort();
+    const std::optional<GeopakAnswer> answer = ReadGeopakAnswer(file);
+    file.Close();
     if (!answer) return 0;
     const double values[] = {answer->x, answer->y, answer->z};
     for (double v : values)

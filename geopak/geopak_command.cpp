@@ -70,16 +70,12 @@ std::optional<GeopakAnswer> ParseGeopakAnswer(const std::vector<std::string>& li
     return answer;
 }
 
-std::optional<GeopakAnswer> ParseGeopakAnswerText(std::string_view text) {
+std::optional<GeopakAnswer> ReadGeopakAnswer(plat::File& file) {
     std::vector<std::string> lines;
-    while (!text.empty() && lines.size() < kAnswerLines) {
-        const size_t end = text.find('\n');
-        std::string_view line = text.substr(0, end);
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    std::string line;
+    while (lines.size() < kAnswerLines && file.ReadLine(line, kAnswerLineLimit)) {
         if (line.size() >= kAnswerLineLimit) return std::nullopt;
-        lines.emplace_back(line);
-        if (end == std::string_view::npos) break;
-        text.remove_prefix(end + 1);
+        lines.push_back(line);
     }
     return ParseGeopakAnswer(lines);
 }

@@ -1,9 +1,11 @@
 // The GEOPAK command record and its two file formats: the command file the
 // plug-in writes for the macro ("GEO_IN.DAT") and the answer file the macro
-// writes back ("GEO_OUT.DAT"). Formatting and parsing are pure functions here,
-// so tests, the fuzzer and the benchmark use them without any files; the
-// protocol does the file handling around them.
+// writes back ("GEO_OUT.DAT"). Formatting is pure; the answer is read from the
+// open file exactly as the protocol reads it, so tests and the fuzzer go
+// through the same reader.
 #pragma once
+
+#include "platform/platform.h"
 
 #include <cstdint>
 #include <optional>
@@ -61,8 +63,10 @@ bool ParseAnswerNumber(std::string_view text, double& value);
 // on holds no number, or a value or cosine is not finite: an answer is taken
 // whole or not at all.
 std::optional<GeopakAnswer> ParseGeopakAnswer(const std::vector<std::string>& lines);
-// The same over the raw file text (LF or CR LF line ends).
-std::optional<GeopakAnswer> ParseGeopakAnswerText(std::string_view text);
+// Reads the first seven lines of an open answer file and parses them. A line
+// that reaches the length limit makes the whole answer unreadable: cutting it
+// could shift the lines after it.
+std::optional<GeopakAnswer> ReadGeopakAnswer(plat::File& file);
 
 // Puts an accepted answer into the record: X, Y, Z into d1..d3, the cosines
 // into d4..d6.

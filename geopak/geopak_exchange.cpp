@@ -18,18 +18,6 @@ constexpr unsigned kStopBox = MB_OK | MB_ICONSTOP | MB_SYSTEMMODAL;
 // A write or close of the command file failed; handled inside the writer.
 struct CommandFileError {};
 
-// Reads the first lines of the answer. A line that reaches the length limit
-// makes the whole answer unreadable: cutting it could shift the lines after it.
-std::vector<std::string> ReadAnswerLines(plat::File& file) {
-    std::vector<std::string> lines;
-    std::string line;
-    while (lines.size() < kAnswerLines && file.ReadLine(line, kAnswerLineLimit)) {
-        if (line.size() >= kAnswerLineLimit) return {};
-        lines.push_back(line);
-    }
-    return lines;
-}
-
 }  // namespace
 
 std::string MitutoyoProtocol::ExchangeFile(const char* name) const { return m_exchangeDirectory + name; }
@@ -117,11 +105,10 @@ bool MitutoyoProtocol::LookForAnswer(GeopakCommand& command, BOOL& accepted) {
     plat::File file;
     if (!file.Open(ExchangeFile("GEO_OUT.DAT"), plat::kFileRead | plat::kFileText | plat::kShareDenyWrite))
         return false;
-    const std::vector<std::string> lines = ReadAnswerLines(file);
+    const std::optional<GeopakAnswer> answer = ReadGeopakAnswer(file);
     file.Close();
     DeleteAnswerFile();
     // A short or garbled answer is consumed but leaves the record as sent.
-    const std::optional<GeopakAnswer> answer = ParseGeopakAnswer(lines);
     if (answer) ApplyAnswer(command, *answer);
     accepted = answer ? TRUE : FALSE;
     return true;

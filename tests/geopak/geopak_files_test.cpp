@@ -1,5 +1,6 @@
 // The GEOPAK exchange files byte for byte: the command file against golden
-// files, the answer parser on good, short and hostile answers, and the
+// files, the answer reader (through the file, as the protocol reads it) on
+// good, short and hostile answers, and the
 // command-file failures the user is told of.
 #include "fake_geopak.h"
 
@@ -43,15 +44,22 @@ TEST_F(GeopakFiles, UnopenableOrHeldFileIsReportedAndCallersGoOn) {
     EXPECT_EQ(sandbox.ui().Messages()[0].style, MB_OK | MB_ICONSTOP | MB_SYSTEMMODAL);
 }
 
-TEST(GeopakAnswer, AnglesBecomeDirectionCosinesAndBadAnswersAreRejectedWhole) {
-    auto answer = ParseGeopakAnswerText("x\r\n 1.5\r\n-2\r\n3e2 mm\r\n0\r\n90\r\n180\r\n");
+TEST_F(GeopakFiles, AnswerAnglesBecomeDirectionCosinesAndBadAnswersAreRejectedWhole) {
+    const auto ReadText = [this](const std::string& text) -> std::optional<GeopakAnswer> {
+        sandbox.WriteFile("C:\\DATA\\GEO_OUT.DAT", text);
+        plat::File file;
+        if (!file.Open("C:\\DATA\\GEO_OUT.DAT", plat::kFileRead | plat::kFileText | plat::kShareDenyWrite))
+            return std::nullopt;
+        return ReadGeopakAnswer(file);
+    };
+    auto answer = ReadText("x\r\n 1.5\r\n-2\r\n3e2 mm\r\n0\r\n90\r\n180\r\n");
     ASSERT_TRUE(answer);
     EXPECT_EQ(std::vector<double>({answer->x, answer->y, answer->z, answer->cx, answer->cz}),
               std::vector<double>({1.5, -2.0, 300.0, 1.0, -1.0}));
     EXPECT_NEAR(answer->cy, 0.0, 1e-15);
     // The first line is not looked at; lines after the seventh neither.
-    EXPECT_TRUE(ParseGeopakAnswerText("\n+1\n\t2\n3\n90\n90\n0\ngarbage\n"));
-    EXPECT_TRUE(ParseGeopakAnswerText("\n1\n2\n3\n90\n90\n0"));  // no final line end
+    EXPECT_TRUE(ReadText("\n+1\n\t2\n3\n90\n90\n0\ngarbage\n"));
+    EXPECT_TRUE(ReadText("\n1\n2\n3\n90\n90\n0"));  // no final line end
     // Incomplete or hostile answers are rejected whole.
     const std::string overlong = std::string(kAnswerLineLimit - 1, ' ') + "1";
     const char* const rejected[] = {
@@ -65,9 +73,9 @@ TEST(GeopakAnswer, AnglesBecomeDirectionCosinesAndBadAnswersAreRejectedWhole) {
         "0\r\n+-1\r\n2\r\n3\r\n90\r\n90\r\n0\r\n",
         "0\r\n.\r\n2\r\n3\r\n90\r\n90\r\n0\r\n",
     };
-    for (const char* text : rejected) EXPECT_FALSE(ParseGeopakAnswerText(text)) << text;
-    EXPECT_FALSE(ParseGeopakAnswerText("0\n" + overlong + "\n2\n3\n90\n90\n0\n"));
-    EXPECT_TRUE(ParseGeopakAnswerText("0\n" + overlong.substr(1) + "\n2\n3\n90\n90\n0\n"));
+    for (const char* text : rejected) EXPECT_FALSE(ReadText(text)) << text;
+    EXPECT_FALSE(ReadText("0\n" + overlong + "\n2\n3\n90\n90\n0\n"));
+    EXPECT_TRUE(ReadText("0\n" + overlong.substr(1) + "\n2\n3\n90\n90\n0\n"));
 }
 
 }  // namespace
