@@ -7,4 +7,7 @@ build=${1:-build/release}
 shift || true
 echo "machine: $(nproc) cores, $(uname -m), load average $(cut -d' ' -f1-3 /proc/loadavg)"
 "$build"/bin/cmm_bench "$@"
+echo
+echo "hostile input sizes (targets: each under 1 s at the larger size, linear growth):"
+"$build"/bin/bench_inputs --benchmark_repetitions=1
 echo "load average after: $(cut -d' ' -f1-3 /proc/loadavg)"
