@@ -1,7 +1,7 @@
 // libFuzzer target: the COSMOS answer as the plug-in takes it, a GEO_ZOR.DAT
 // in a private exchange folder read by the answer wait, with hostile names,
 // values, line ends, lengths and bytes. Checks that the result is one of
-// 0/1/2, the file is consumed and its backup written, the map stays
+// 0/1/2/3, the file is consumed and its backup written, the map stays
 // consistent, and what the plug-in would write back reads again to the same
 // names and (within the written precision) the same values.
 //
@@ -71,7 +71,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const Drive drive;
     ParameterMap map;
     const int result = TakeAnswer(map, Expand(data, size));
-    if (result < 0 || result > 2) std::abort();
+    // 0/1/2 from "Error", or 3 when a value a point is built from is not a number.
+    if (result < 0 || result > cosmos_result::kNotANumber) std::abort();
 
     size_t visited = 0;
     for (const ParameterMap::Entry& entry : map) {
