@@ -11,15 +11,14 @@
 // byte so often that most inputs would grow to 64 KiB and run slowly.)
 #include "cosmos/cosmos_exchange.h"
 #include "cosmos/parameter_map.h"
+#include "fuzz_drive.h"
 #include "platform/platform.h"
 
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
-#include <random>
 #include <string>
 
 namespace {
@@ -39,24 +38,6 @@ std::string Expand(const uint8_t* data, size_t size) {
     return text;
 }
 
-// A folder of this process as drive C: (in memory where there is such a
-// folder: the reader writes its backup line by line), removed at exit, and
-// waits that take no real time.
-struct Drive {
-    std::filesystem::path folder;
-    Drive() {
-        const std::filesystem::path shm = "/dev/shm";
-        folder = (std::filesystem::is_directory(shm) ? shm : std::filesystem::temp_directory_path()) /
-                 ("fuzz-cosmos-answer-" + std::to_string(std::random_device()()));
-        std::filesystem::create_directories(folder);
-        plat::SetDriveMap({{'C', folder.string()}});
-        plat::SetTimeScale(1e9);
-    }
-    ~Drive() {
-        std::error_code ignored;
-        std::filesystem::remove_all(folder, ignored);
-    }
-};
 
 int TakeAnswer(ParameterMap& map, const std::string& bytes) {
     std::ofstream(plat::NativePath(kAnswer), std::ios::binary | std::ios::trunc) << bytes;
@@ -68,7 +49,7 @@ int TakeAnswer(ParameterMap& map, const std::string& bytes) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const Drive drive;
+    static const FuzzDrive drive("fuzz-cosmos-answer");
     ParameterMap map;
     const int result = TakeAnswer(map, Expand(data, size));
     // 0/1/2 from "Error", or 3 when a value a point is built from is not a number.

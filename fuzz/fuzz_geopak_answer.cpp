@@ -2,6 +2,7 @@
 // GEO_OUT.DAT in a private exchange folder and read by the protocol's own
 // reader through the file. Any text either yields a whole answer with finite
 // values and cosines within [-1, 1], or is rejected.
+#include "fuzz_drive.h"
 #include "geopak/geopak_command.h"
 #include "platform/platform.h"
 
@@ -9,36 +10,17 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
-#include <random>
 #include <string>
 
 namespace {
 
 const std::string kAnswer = "C:\\GEO_OUT.DAT";
 
-// A folder of this process as drive C: (in memory where there is such a
-// folder), removed at exit.
-struct Drive {
-    std::filesystem::path folder;
-    Drive() {
-        const std::filesystem::path shm = "/dev/shm";
-        folder = (std::filesystem::is_directory(shm) ? shm : std::filesystem::temp_directory_path()) /
-                 ("fuzz-geopak-answer-" + std::to_string(std::random_device()()));
-        std::filesystem::create_directories(folder);
-        plat::SetDriveMap({{'C', folder.string()}});
-    }
-    ~Drive() {
-        std::error_code ignored;
-        std::filesystem::remove_all(folder, ignored);
-    }
-};
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static Drive drive;
+    static const FuzzDrive drive("fuzz-geopak-answer");
     std::ofstream(drive.folder / "GEO_OUT.DAT", std::ios::binary | std::ios::trunc)
         .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
     plat::File file;
