@@ -28,8 +28,6 @@ std::string Format(const char* format, const std::string& a, const std::string& 
 
 }  // namespace
 
-bool MitutoyoCosmosProtocol::PathExists(const std::string& path) { return plat::PathExists(path); }
-
 void MitutoyoCosmosProtocol::LogDebugLine(const std::string& message) {
     if (m_debugLog == 0) return;
     plat::File log;
@@ -110,13 +108,13 @@ bool MitutoyoCosmosProtocol::CheckInstallation() {
     } else {
         m_cosmosPath += '\\';
     }
-    if (!PathExists(folder)) {
+    if (!plat::PathExists(folder)) {
         AfxMessageBox(Format(" Cannot locate the COSMOS folder (%s)Please check that COSMOS is properly installed\n",
                              m_cosmosPath),
                       kErrorBox);
         return false;
     }
-    if (!PathExists(m_cosmosPath + "VELMOR")) {
+    if (!plat::PathExists(m_cosmosPath + "VELMOR")) {
         AfxMessageBox(
             Format("The VELMOR folder cannot be found under the (%s) FOLDER Please contact your VELMOR AGENT\n",
                    m_cosmosPath),
@@ -124,7 +122,7 @@ bool MitutoyoCosmosProtocol::CheckInstallation() {
         return false;
     }
     const std::string program = m_cosmosPath + "EXE\\" + kPartManagerProgram;
-    if (!PathExists(program)) {
+    if (!plat::PathExists(program)) {
         AfxMessageBox(Format("PartManager  cannot be located on (%s)\nthe expected file is %s\n Please check that "
                              "COSMOS is properly installed\n",
                              m_cosmosPath, program),

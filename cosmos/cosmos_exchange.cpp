@@ -2,6 +2,7 @@
 // in, answer awaited) and the restart path taken when the wait is
 // interrupted: cancel the GEOPAK-WIN macro, restart it and re-send the
 // caller-side parameters. Also the GEOPAK-WIN window helpers.
+#include "common/window_front.h"
 #include "cosmos/cosmos_protocol.h"
 #include "framework/toolbox.h"
 
@@ -74,10 +75,6 @@ int MitutoyoCosmosProtocol::ActivateGeopakWindow() {
         }
     }
     m_geopakWindow = window;
-    plat::ShowWindow(window, plat::kSwRestore);
-    plat::ShowWindow(window, plat::kSwShowNormal);
-    plat::SetActiveWindow(window);
-    plat::SetFocus(window);
-    plat::SetForegroundWindow(window);
+    BringWindowToFront(window);
     return 1;
 }

@@ -20,7 +20,6 @@ MitutoyoCosmosProtocol::MitutoyoCosmosProtocol()
       m_exitGeopakKeys("%I{DOWN}{DOWN}{ENTER}"),
       m_geopakWindowClass("xmeas_res4500drawtask9012"),
       m_partManagerWindowClass("xpartmngr4500drawtask9012"),
-      m_pendingCommandKind(0),
       m_lastCommandResult(0),
       m_geopakWindow(plat::kNoWindow),
       m_commandDialog(nullptr),
@@ -31,8 +30,6 @@ MitutoyoCosmosProtocol::MitutoyoCosmosProtocol()
 MitutoyoCosmosProtocol::~MitutoyoCosmosProtocol() {
     // The worker is not ended here: deleting the object ends it before any
     // destructor runs (the framework's operator delete).
-    m_workerParameters.RemoveAll();
-    m_parameters.RemoveAll();
 }
 
 HWND MitutoyoCosmosProtocol::LocateApplicationWindow() {
@@ -88,10 +85,4 @@ std::string MitutoyoCosmosProtocol::GetControllerName() { return "COSMOS"; }
 
 BOOL MitutoyoCosmosProtocol::HasIndexableHead() { return m_hasIndexableHead; }
 
-BOOL MitutoyoCosmosProtocol::SetApproachVector(double, double, double) { return 1; }
-
 ThreadFunction MitutoyoCosmosProtocol::GetThreadFunction() { return &CosmosWorkerThread; }
-
-BOOL MitutoyoCosmosProtocol::EndThread() { return CMMProtocolWithThread::EndThread(); }
-
-BOOL MitutoyoCosmosProtocol::StartThread() { return CMMProtocolWithThread::StartThread(); }

@@ -40,62 +40,31 @@ public:
     BOOL HasIndexableHead() override;
     BOOL MoveTo(double x, double y, double z) override;
     BOOL MeasurePoint(double x, double y, double z, double i, double j, double k) override;
-    BOOL SetApproachVector(double i, double j, double k) override;
     ThreadFunction GetThreadFunction() override;
-    BOOL EndThread() override;
-    BOOL StartThread() override;
 
-    // Connection (host thread).
-    BOOL LaunchPartManager();
-    BOOL RemoteStartPartProgram();
-    static bool PathExists(const std::string& path);
-    void LogDebugLine(const std::string& message);
-
-    // Exchange.
+    // One exchange on the calling thread: the map is written, the answer is
+    // awaited and merged into it; returns a cosmos_result code.
     int RunCommandExchange(ParameterMap& map);
-    void CancelGeopakMacro();
-    int ActivateGeopakWindow();
-
-    // Hand-over to the worker and the worker itself.
+    // Hands the accumulated parameters to the worker as one command, with
+    // the command dialog up, and takes the answer back into them; returns
+    // the command's cosmos_result code. The measuring operations use it.
     int RunCosmosCommand();
-    static void CosmosWorkerThread(CMMProtocolWithThread* protocol);
-    void ReportActualPoint(ParameterMap& map);
-
-    // Members, in declaration order.
-    int m_hasIndexableHead;
-    int m_debugLog;
-    int m_geopakLocal;
-    int m_machineType;
-    std::string m_cosmosPath;
-    std::string m_cancelMacroKeys;
-    std::string m_restartMacroKeys1;
-    std::string m_restartMacroKeys2;
-    std::string m_exitGeopakKeys;
-    std::string m_geopakWindowClass;
-    std::string m_partManagerWindowClass;
-    plat::Event m_commandRequestEvent{true};
-    plat::Event m_commandDoneEvent{false};
-    int m_pendingCommandKind;
-    int m_lastCommandResult;
-    plat::Event m_pauseRequestEvent{false};
-    plat::Event m_pauseAckEvent{false};
-    std::atomic<HWND> m_geopakWindow;  // the restart path reads it on the worker
-    ParameterMap m_parameters;
-    ParameterMap m_workerParameters;
-    CDlgCosmosCommand* m_commandDialog;
-    int m_remoteStartTimeout;
-
-    // Held by the host thread while it fills or reads m_parameters (never
-    // across a wait for the worker, never while the host is notified), and
-    // by the restart path while it writes and re-sends it. Recursive:
-    // Connect's own exchange may restart.
-    std::recursive_mutex m_parametersLock;
 
 private:
+    // Its Cancel and close box ask for the pause; it forgets itself here
+    // when its window goes.
+    friend class CDlgCosmosCommand;
+
     struct ActualPoint {
         CMMPoint position;
         CMMPoint direction;  // cosines of ActualA, ActualB, ActualC
     };
+    static void CosmosWorkerThread(CMMProtocolWithThread* protocol);
+    BOOL LaunchPartManager();
+    BOOL RemoteStartPartProgram();
+    void LogDebugLine(const std::string& message);
+    void CancelGeopakMacro();
+    int ActivateGeopakWindow();
     // Reads the answer's point (inserting missing names, as every lookup
     // does) and reports it; the report needs no lock of ours.
     static ActualPoint ReadActualPoint(ParameterMap& map);
@@ -112,9 +81,38 @@ private:
     void PollPosition();
     void ShowCommandDialog();
     void WaitForCommandDone();
-    std::atomic<bool> m_commandInProgress{false};
     void CloseCommandDialog();
     std::string VelmorPath(const char* name) const { return m_cosmosPath + "VELMOR\\" + name; }
+
+    // Members, in declaration order.
+    int m_hasIndexableHead;
+    int m_debugLog;
+    int m_geopakLocal;
+    int m_machineType;
+    std::string m_cosmosPath;
+    std::string m_cancelMacroKeys;
+    std::string m_restartMacroKeys1;
+    std::string m_restartMacroKeys2;
+    std::string m_exitGeopakKeys;
+    std::string m_geopakWindowClass;
+    std::string m_partManagerWindowClass;
+    plat::Event m_commandRequestEvent{true};
+    plat::Event m_commandDoneEvent{false};
+    int m_lastCommandResult;
+    plat::Event m_pauseRequestEvent{false};
+    plat::Event m_pauseAckEvent{false};
+    std::atomic<HWND> m_geopakWindow;  // the restart path reads it on the worker
+    ParameterMap m_parameters;
+    ParameterMap m_workerParameters;
+    CDlgCosmosCommand* m_commandDialog;
+    int m_remoteStartTimeout;
+
+    // Held by the host thread while it fills or reads m_parameters (never
+    // across a wait for the worker, never while the host is notified), and
+    // by the restart path while it writes and re-sends it. Recursive:
+    // Connect's own exchange may restart.
+    std::recursive_mutex m_parametersLock;
+    std::atomic<bool> m_commandInProgress{false};
 };
 
 double DegreesToRadians(double degrees);  // COSMOS unit: degrees / 45 * atan(1)

@@ -14,7 +14,6 @@ namespace {
 constexpr uint32_t kCommandWaitSliceMs = 150;
 constexpr uint32_t kWorkerIdleSliceMs = 10;
 constexpr uint32_t kDisconnectedSleepMs = 1000;
-constexpr int kRunExchange = 1;
 
 }  // namespace
 
@@ -41,7 +40,6 @@ int MitutoyoCosmosProtocol::RunCosmosCommand() {
         m_commandDialog->SetWindowText(CRT_LOCALE_INDEPENDANT::sprintf(
             "%s %.0lf %.0lf\n", m_commandDialog->GetWindowText().c_str(), command, skipInit));
     }
-    m_pendingCommandKind = kRunExchange;
     m_commandRequestEvent.Set();
     WaitForCommandDone();
     {
@@ -116,7 +114,7 @@ void MitutoyoCosmosProtocol::WorkerCycle() {
     switch (plat::WaitAny(events, 3, kWorkerIdleSliceMs)) {
         case 0:
             m_commandRequestEvent.Reset();
-            if (m_pendingCommandKind == kRunExchange) m_lastCommandResult = RunCommandExchange(m_workerParameters);
+            m_lastCommandResult = RunCommandExchange(m_workerParameters);
             m_commandDoneEvent.Set();
             break;
         case 1:
@@ -136,10 +134,8 @@ void MitutoyoCosmosProtocol::PollPosition() {
     poll["Cmd"] = 5.0;
     if (RunCommandExchange(poll) != cosmos_result::kOk) return;
     // A transaction that ended while the answer was awaited gets no report.
-    if (IsTransactionStarted()) ReportActualPoint(poll);
+    if (IsTransactionStarted()) ReportPoint(ReadActualPoint(poll));
 }
-
-void MitutoyoCosmosProtocol::ReportActualPoint(ParameterMap& map) { ReportPoint(ReadActualPoint(map)); }
 
 MitutoyoCosmosProtocol::ActualPoint MitutoyoCosmosProtocol::ReadActualPoint(ParameterMap& map) {
     ActualPoint point;

@@ -21,7 +21,10 @@ public:
     int OnCreate() override;
     void OnClose() override;
 
-    // Not owned; cleared by the protocol before it closes the dialog, after
-    // which the dialog leaves the protocol alone.
+private:
+    // The protocol clears m_protocol before it closes the dialog.
+    friend class MitutoyoCosmosProtocol;
+
+    // Not owned; once cleared, the dialog leaves the protocol alone.
     MitutoyoCosmosProtocol* m_protocol;
 };

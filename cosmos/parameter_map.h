@@ -24,17 +24,12 @@ public:
     static constexpr uint32_t kBucketCount = 17;
     using Entry = std::pair<std::string, double>;
 
-    static uint32_t HashKey(std::string_view name);
-    static uint32_t BucketOf(std::string_view name) { return HashKey(name) % kBucketCount; }
-
     // Inserts a missing name with 0.0; the reference stays valid until the
     // next insertion or RemoveAll.
     double& operator[](std::string_view name);
-    void SetAt(std::string_view name, double value) { (*this)[name] = value; }
     // Reads without inserting.
     bool Lookup(std::string_view name, double& value) const;
     size_t GetCount() const { return m_count; }
-    bool IsEmpty() const { return m_count == 0; }
     void RemoveAll();
 
     // Iteration in the map's order: bucket 0 to 16, newest first in a bucket.
@@ -60,6 +55,9 @@ public:
     const_iterator end() const { return const_iterator(&m_buckets, kBucketCount); }
 
 private:
+    static uint32_t HashKey(std::string_view name);
+    static uint32_t BucketOf(std::string_view name) { return HashKey(name) % kBucketCount; }
+
     // Each bucket holds its chain oldest first; iteration walks it backwards,
     // which puts the newest entry at the head as the hash chain does.
     std::array<std::vector<Entry>, kBucketCount> m_buckets;

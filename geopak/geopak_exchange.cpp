@@ -4,6 +4,7 @@
 // its answer polled for as "GEO_OUT.DAT" in the exchange folder.
 #include "geopak/geopak_protocol.h"
 
+#include "common/window_front.h"
 #include "framework/toolbox.h"
 
 #include <exception>
@@ -148,14 +149,7 @@ void MitutoyoProtocol::WriteCommandFile(const GeopakCommand& command) {
 
 void MitutoyoProtocol::DeleteAnswerFile() { plat::RemoveFile(ExchangeFile("GEO_OUT.DAT")); }
 
-HWND MitutoyoProtocol::FindGeopakWindow() { return plat::FindWindowByTitle(m_windowName); }
-
 void MitutoyoProtocol::BringGeopakWindowToFront() {
-    const HWND window = FindGeopakWindow();
-    if (window == plat::kNoWindow) return;
-    plat::ShowWindow(window, plat::kSwRestore);
-    plat::ShowWindow(window, plat::kSwShowNormal);
-    plat::SetActiveWindow(window);
-    plat::SetFocus(window);
-    plat::SetForegroundWindow(window);
+    const HWND window = plat::FindWindowByTitle(m_windowName);
+    if (window != plat::kNoWindow) BringWindowToFront(window);
 }

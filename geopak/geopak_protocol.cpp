@@ -31,8 +31,6 @@ MitutoyoProtocol::~MitutoyoProtocol() {
     EndThread();
 }
 
-HWND MitutoyoProtocol::LocateApplicationWindow() { return plat::kNoWindow; }
-
 namespace {
 
 void ReadFlag(HKEY key, const char* name, int& member) {
@@ -88,7 +86,3 @@ BOOL MitutoyoProtocol::SetApproachVector(double i, double j, double k) {
 }
 
 ThreadFunction MitutoyoProtocol::GetThreadFunction() { return &MitutoyoProtocol::GeopakWorkerThread; }
-
-BOOL MitutoyoProtocol::EndThread() { return CMMProtocolWithThread::EndThread(); }
-
-BOOL MitutoyoProtocol::StartThread() { return CMMProtocolWithThread::StartThread(); }

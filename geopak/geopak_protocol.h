@@ -17,7 +17,6 @@ public:
     // Overridden virtual operations, in the host's order.
     void OnStartTransaction() override;
     void OnStopTransaction() override;
-    HWND LocateApplicationWindow() override;
     BOOL ReadSettings(HKEY key) override;
     BOOL WriteSettings(HKEY key) override;
     BOOL Connect() override;
@@ -33,8 +32,32 @@ public:
     BOOL MeasurePoint(double x, double y, double z, double i, double j, double k) override;
     BOOL SetApproachVector(double i, double j, double k) override;
     ThreadFunction GetThreadFunction() override;
-    BOOL EndThread() override;
-    BOOL StartThread() override;
+
+    // One round trip with the GEOPAK macro: any earlier answer goes, the
+    // command is written, and the answer is looked for until it comes (one
+    // look outside a recording); TRUE when an answer was taken into command.
+    BOOL SendGEOPAKCommand(GeopakCommand& command);
+    // Writes the command file; a file that cannot be written is told to the
+    // user and the caller goes on.
+    void WriteCommandFile(const GeopakCommand& command);
+
+private:
+    static void GeopakWorkerThread(CMMProtocolWithThread* protocol);
+    BOOL WriteCommandWithRetry(const GeopakCommand& command);
+    void DeleteAnswerFile();
+    void BringGeopakWindowToFront();
+    std::string ExchangeFile(const char* name) const;
+    BOOL WriteStartupCommand(const std::string& command);
+    BOOL AwaitAcknowledgement(DWORD ms, const char* question, unsigned style);
+    void Trace(const char* line);
+    // One look for the answer; true when it was there (taken or rejected).
+    bool LookForAnswer(GeopakCommand& command, BOOL& accepted);
+    void RunWorkerCycle();
+    GeopakCommand NextPollCommand();
+    void ReportAnswer(const GeopakCommand& answer);
+    void ReportNominal(double x, double y, double z);
+    bool InterruptTransaction();
+    void ResumeTransaction(bool interrupted);
 
     // Members, in declaration order.
     int m_debugLog;
@@ -49,31 +72,6 @@ public:
     int m_approachVectorPending;
     int m_useSendKey;
     int m_hasIndexableHead;
-
-    // The worker-thread entry that GetThreadFunction hands out.
-    static void GeopakWorkerThread(CMMProtocolWithThread* protocol);
-
-    // Exchange with the GEOPAK macro.
-    BOOL SendGEOPAKCommand(GeopakCommand& command);
-    BOOL WriteCommandWithRetry(const GeopakCommand& command);
-    void WriteCommandFile(const GeopakCommand& command);
-    void DeleteAnswerFile();
-    HWND FindGeopakWindow();
-    void BringGeopakWindowToFront();
-
-private:
-    std::string ExchangeFile(const char* name) const;
-    BOOL WriteStartupCommand(const std::string& command);
-    BOOL AwaitAcknowledgement(DWORD ms, const char* question, unsigned style);
-    void Trace(const char* line);
-    // One look for the answer; true when it was there (taken or rejected).
-    bool LookForAnswer(GeopakCommand& command, BOOL& accepted);
-    void RunWorkerCycle();
-    GeopakCommand NextPollCommand();
-    void ReportAnswer(const GeopakCommand& answer);
-    void ReportNominal(double x, double y, double z);
-    bool InterruptTransaction();
-    void ResumeTransaction(bool interrupted);
 
     // Guards m_approachVector together with m_approachVectorPending, so the
     // worker never sees the flag without the whole vector.

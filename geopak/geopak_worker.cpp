@@ -54,7 +54,7 @@ GeopakCommand MitutoyoProtocol::NextPollCommand() {
         approach = m_approachVector;
     }
     // GEOPAK's window is raised for the new direction, neither moved nor resized.
-    const HWND window = FindGeopakWindow();
+    const HWND window = plat::FindWindowByTitle(m_windowName);
     if (window != plat::kNoWindow) {
         plat::SetFocus(window);
         plat::SetWindowTopmostOrder(window);

@@ -3,6 +3,7 @@
 // parenthesised group; "~" is Enter; "{NAME}" names a key, "{NAME n}" repeats
 // it, and a single character in braces types that character. Everything else
 // types itself. Malformed text is rejected whole with the offset of the fault.
+#include "framework/text.h"
 #include "framework/toolbox.h"
 
 #include <array>
@@ -30,17 +31,6 @@ constexpr std::array<NamedKey, 32> kNamedKeys{{
     {"ADD", 0x6B},       {"SUBTRACT", 0x6D},  {"MULTIPLY", 0x6A}, {"DIVIDE", 0x6F},
     {"F1", 0x70},        {"F2", 0x71},        {"F3", 0x72},       {"F4", 0x73},
 }};
-
-bool EqualNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (std::toupper(static_cast<unsigned char>(a[i])) !=
-            std::toupper(static_cast<unsigned char>(b[i]))) {
-            return false;
-        }
-    }
-    return true;
-}
 
 // F1..F16 (F1..F4 are also in the table; the rule covers them all).
 bool FunctionKey(std::string_view name, uint16_t& vk) {

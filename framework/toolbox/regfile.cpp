@@ -5,6 +5,7 @@
 // and bounded: anything unexpected is an error naming file and line, and the
 // key keeps what it held.
 #include "framework/regfile.h"
+#include "framework/text.h"
 
 #include <cctype>
 #include <cstdio>
@@ -122,16 +123,6 @@ std::filesystem::path RealTarget(const std::filesystem::path& path) {
         target = next.is_absolute() ? next : target.parent_path() / next;
     }
     return target;
-}
-
-bool EqualNoCase(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    }
-    return true;
 }
 
 // Text a value may hold: a line break or NUL would break the line format.

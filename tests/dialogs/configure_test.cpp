@@ -6,6 +6,7 @@
 #include "dialogs/resource.h"
 #include "framework/plugin/module.h"
 #include "geopak/geopak_protocol.h"
+#include "support/protocol_settings.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -54,9 +55,9 @@ protected:
 
 TEST_F(ConfigureTest, CosmosCancelShowsTheSettingsChangesNothingAndNeverWaitsForTheWorker) {
     MitutoyoCosmosProtocol protocol;
-    protocol.m_machineType = 7;
-    protocol.m_geopakLocal = 0;
-    protocol.m_cosmosPath = "D:\\CMM";
+    testsupport::SetSetting(protocol, "MachineType", 7);
+    testsupport::SetSetting(protocol, "GeoPak Local", 0);
+    testsupport::SetSetting(protocol, "CosmosPath", "D:\\CMM");
     Answer(plat::kIdCancel, {{IDC_COSMOS_PATH, "X:\\"}, {IDC_COSMOS_MACHINE_TYPE, "0"},
                              {IDC_COSMOS_CANCEL_KEYS, "zz"}, {IDC_COSMOS_GEOPAK_LOCAL, "1"}});
     protocol.m_protocolLock.Enter();  // a worker busy in its cycle
@@ -75,10 +76,10 @@ TEST_F(ConfigureTest, CosmosCancelShowsTheSettingsChangesNothingAndNeverWaitsFor
                           {IDC_COSMOS_GEOPAK_CLASS, "xmeas_res4500drawtask9012"}, {IDC_COSMOS_GEOPAK_LOCAL, "0"},
                           {IDC_COSMOS_MACHINE_TYPE, "1"}, {IDC_COSMOS_INDEXABLE_HEAD, "1"}};
     EXPECT_EQ(shownValues, expected);
-    EXPECT_EQ(protocol.m_cosmosPath, "D:\\CMM");
-    EXPECT_EQ(protocol.m_machineType, 7);
-    EXPECT_EQ(protocol.m_cancelMacroKeys, kCancelKeys);
-    EXPECT_EQ(protocol.m_geopakLocal, 0);
+    EXPECT_EQ(testsupport::StringSetting(protocol, "CosmosPath"), "D:\\CMM");
+    EXPECT_EQ(testsupport::DwordSetting(protocol, "MachineType"), 7);
+    EXPECT_EQ(testsupport::StringSetting(protocol, "CancelGEOPAKMacroString"), kCancelKeys);
+    EXPECT_EQ(testsupport::DwordSetting(protocol, "GeoPak Local"), 0);
 }
 
 TEST_F(ConfigureTest, CosmosOkMendsTheFolderToExactlyOneBackslash) {
@@ -90,20 +91,20 @@ TEST_F(ConfigureTest, CosmosOkMendsTheFolderToExactlyOneBackslash) {
         MitutoyoCosmosProtocol protocol;
         Answer(plat::kIdOk, {{IDC_COSMOS_PATH, typed}});
         EXPECT_EQ(protocol.Configure(), TRUE) << typed;
-        EXPECT_EQ(protocol.m_cosmosPath, stored) << "typed \"" << typed << "\"";
+        EXPECT_EQ(testsupport::StringSetting(protocol, "CosmosPath"), stored) << "typed \"" << typed << "\"";
     }
 }
 
 TEST_F(ConfigureTest, CosmosReturnsFalseWhenTheDialogCannotBeShown) {
     MitutoyoCosmosProtocol protocol;
-    protocol.m_cosmosPath = "C:\\KEEP";
+    testsupport::SetSetting(protocol, "CosmosPath", "C:\\KEEP");
     Answer(-1, {{IDC_COSMOS_PATH, "X"}});
     EXPECT_EQ(protocol.Configure(), FALSE);
-    EXPECT_EQ(protocol.m_cosmosPath, "C:\\KEEP");
+    EXPECT_EQ(testsupport::StringSetting(protocol, "CosmosPath"), "C:\\KEEP");
 
     PluginDllMain(nullptr, kProcessDetach, nullptr);  // no template anywhere
     EXPECT_EQ(protocol.Configure(), FALSE);
-    EXPECT_EQ(protocol.m_cosmosPath, "C:\\KEEP");
+    EXPECT_EQ(testsupport::StringSetting(protocol, "CosmosPath"), "C:\\KEEP");
     EXPECT_EQ(sandbox.ui().ModalTemplatesShown().size(), 1u);
 }
 
@@ -131,7 +132,7 @@ TEST_F(ConfigureTest, GeopakDisconnectsBeforeTheDialogWhateverTheAnswer) {
     EXPECT_EQ(protocol.Configure(), FALSE);
     EXPECT_EQ(protocol.events, (std::vector<std::string>{"disconnect", "dialog"}));
     EXPECT_FALSE(protocol.IsConnected());
-    EXPECT_EQ(protocol.m_exchangeDirectory, "C:\\DATA\\");
+    EXPECT_EQ(testsupport::StringSetting(protocol, "GeoPak Exchange Directory"), "C:\\DATA\\");
 
     ASSERT_TRUE(protocol.ConnectForTest());
     Answer(-1);  // the dialog cannot be shown

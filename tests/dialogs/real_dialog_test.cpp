@@ -8,6 +8,7 @@
 #include "dialogs/resource.h"
 #include "dialogs/templates.h"
 #include "framework/plugin/module.h"
+#include "support/protocol_settings.h"
 #include "support/win32/screen_user.h"
 
 #include <gtest/gtest.h>
@@ -32,17 +33,17 @@ protected:
 TEST_F(RealDialog, CosmosShowsTheSettingsCancelKeepsThemAndOkCopiesBackWhatWasTypedAndTicked) {
     const plat::DialogTemplate& dialog = TemplateOf(IDD_CONFIG_COSMOS);
     MitutoyoCosmosProtocol protocol;
-    protocol.m_cosmosPath = "D:\\CMM\\";
-    protocol.m_geopakLocal = 0;
-    protocol.m_machineType = 1;
-    protocol.m_exitGeopakKeys = "%X";
+    testsupport::SetSetting(protocol, "CosmosPath", "D:\\CMM\\");
+    testsupport::SetSetting(protocol, "GeoPak Local", 0);
+    testsupport::SetSetting(protocol, "MachineType", 1);
+    testsupport::SetSetting(protocol, "ExitGEOPAKKeyStroke", "%X");
     for (const int button : {plat::kIdCancel, plat::kIdOk}) {
         testsupport::ScreenUser user;
         user.Start([&] { return protocol.Configure(); });
         ASSERT_TRUE(user.WaitForDialog(dialog.caption)) << "no dialog \"" << dialog.caption << "\"";
         EXPECT_EQ(user.Text(IDC_COSMOS_PATH), "D:\\CMM\\");
         EXPECT_EQ(user.Text(IDC_COSMOS_EXIT_KEYS), "%X");
-        EXPECT_EQ(user.Text(IDC_COSMOS_GEOPAK_CLASS), protocol.m_geopakWindowClass);
+        EXPECT_EQ(user.Text(IDC_COSMOS_GEOPAK_CLASS), testsupport::StringSetting(protocol, "GeoPakWinClassName"));
         EXPECT_EQ(user.Text(IDC_COSMOS_GEOPAK_LOCAL), "0");
         EXPECT_EQ(user.Text(IDC_COSMOS_MACHINE_TYPE), "1");
         user.SetText(IDC_COSMOS_PATH, "E:\\NEW");
@@ -55,10 +56,10 @@ TEST_F(RealDialog, CosmosShowsTheSettingsCancelKeepsThemAndOkCopiesBackWhatWasTy
         ASSERT_TRUE(user.Finished(result)) << "button " << button << " did not end the dialog";
         EXPECT_EQ(result, button == plat::kIdOk ? TRUE : FALSE);
     }
-    EXPECT_EQ(protocol.m_cosmosPath, "E:\\NEW\\");  // mended on the way back
-    EXPECT_EQ(protocol.m_exitGeopakKeys, "%Q{ENTER}");
-    EXPECT_EQ(protocol.m_geopakLocal, 1);
-    EXPECT_EQ(protocol.m_machineType, 0);
+    EXPECT_EQ(testsupport::StringSetting(protocol, "CosmosPath"), "E:\\NEW\\");  // mended on the way back
+    EXPECT_EQ(testsupport::StringSetting(protocol, "ExitGEOPAKKeyStroke"), "%Q{ENTER}");
+    EXPECT_EQ(testsupport::DwordSetting(protocol, "GeoPak Local"), 1);
+    EXPECT_EQ(testsupport::DwordSetting(protocol, "MachineType"), 0);
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 
 #include "../../dialogs/resource.h"
 #include "framework/protocol.h"
+#include "framework/text.h"
 
 #include <cctype>
 #include <cstdio>
@@ -95,14 +96,6 @@ bool ParseArgs(int argc, char** argv, ConfigureArgs& a) {
     return !a.name.empty() && StoreChosen(a.store);
 }
 
-bool SameName(const std::string& a, const char* b) {
-    if (a.size() != std::strlen(b)) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
-
 void ListNames(FieldTable table) {
     std::fputs("cmmhost: the dialog edits:", stderr);
     for (const Field* f = table.begin; f != table.end; ++f) std::fprintf(stderr, " \"%s\"", f->valueName);
@@ -116,7 +109,7 @@ bool MapOverrides(const ConfigureArgs& a, FieldTable table, std::map<int, std::s
         const size_t equals = set.find('=');
         const std::string name = set.substr(0, equals);
         const Field* field = table.begin;
-        while (field != table.end && !SameName(name, field->valueName)) ++field;
+        while (field != table.end && !EqualNoCase(name, field->valueName)) ++field;
         if (equals == std::string::npos || field == table.end) {
             std::fprintf(stderr, "cmmhost: \"%s\" is not a setting of the %s dialog\n", name.c_str(), a.name.c_str());
             ListNames(table);
