@@ -1,8 +1,9 @@
 // COSMOS commands through the worker against the scripted COSMOS side: the
-// hand-over and its dialog, the accumulated parameter map, cancelling,
-// closing and interrupting mid-command (restart keys, nested re-send, with or
-// without the GEOPAK-WIN window), position polling and its interplay with
-// commands and transaction ends, and the measuring operations' refusals.
+// hand-over and its dialog, what an answer lets reach the host, the
+// accumulated parameter map, cancelling, closing and interrupting
+// mid-command (restart keys, nested re-send, with or without the GEOPAK-WIN
+// window), position polling and its interplay with commands and transaction
+// ends, and the measuring operations' refusals.
 #include "cosmos_fixture.h"
 #include "dialogs/resource.h"
 
@@ -26,33 +27,61 @@ protected:
     }
 };
 
-TEST_F(Commands, MoveToReportsTheReachedPointOnlyWhileNoErrorStands) {
+// "Error" stays in the maps: an answer without it keeps the last error. A
+// value a point is built from that is not a finite number fails the command,
+// is named on the debugger output, and goes out again as a number.
+TEST_F(Commands, MoveToReportsTheReachedPointOnlyFromAGoodAnswer) {
     ConnectAndStart();
-    // "Error" stays in the maps: an answer without it keeps the last error.
-    for (const char* answer : {"Error=1\nActualX=1\n", "ActualX=1\n"}) {
-        cosmos.SetResponder(Answer(answer));
+    std::mutex lock;
+    std::string debug;
+    plat::SetDebugOutputHook([&](const std::string& text) {
+        std::lock_guard<std::mutex> guard(lock);
+        debug += text;
+    });
+    const std::string point = "Error=0\nActualX=1\nActualY=2\nActualZ=3\nActualA=90\nActualB=90\nActualC=0\n";
+    const struct {
+        std::string answer, named;
+        size_t reports;
+    } cases[] = {
+        {"Error=1\nActualX=1\n", "", 0}, {"ActualX=1\n", "", 0},  // the error stands
+        {point + "ActualX=nan\n", "ActualX=nan", 0}, {point + "ActualY=inf\n", "ActualY=inf", 0},
+        {point + "ActualZ=abc\n", "ActualZ=abc", 0}, {point + "ActualC=-1e999\n", "ActualC=-1e999", 0},
+        {point + "ActualB=\n", "ActualB=", 0},
+        {point + "ActualQ=abc\n", "", 2},  // not a value a point is built from
+        {point + "ActualA=90mm\n", "", 2},  // a number, as "%lf" reads it
+        {point, "", 2},
+    };
+    for (const auto& c : cases) {
+        cosmos.SetResponder(Answer(c.answer));
+        const size_t before = Reports().size();
         EXPECT_EQ(protocol->MoveTo(1, 2, 3), TRUE);
-        EXPECT_TRUE(Reports().empty()) << answer;
+        EXPECT_EQ(Reports().size() - before, c.reports) << c.answer;
+        std::lock_guard<std::mutex> guard(lock);
+        EXPECT_EQ(debug.empty(), c.named.empty()) << debug;
+        EXPECT_NE(debug.find(c.named), std::string::npos) << debug;
+        debug.clear();
     }
-    EXPECT_EQ(cosmos.Snapshot().Last()["Error"], 1.0);
-    EXPECT_EQ(protocol->RunCosmosCommand(), 1);
-    cosmos.SetResponder(Answer("Error=0\nActualX=1\nActualY=2\nActualZ=3\nActualA=90\nActualB=90\nActualC=0\n"));
-    EXPECT_EQ(protocol->MoveTo(1, 2, 3), TRUE);
+    plat::SetDebugOutputHook(nullptr);
+    const auto seen = cosmos.Snapshot();
+    EXPECT_EQ(seen.commands.at(2)["Error"], 1.0);
+    const std::string last = seen.commands.back().bytes;
+    EXPECT_EQ(last.find("nan"), std::string::npos);
+    EXPECT_EQ(last.find("inf"), std::string::npos);
     const auto reports = Reports();
-    ASSERT_EQ(reports.size(), 2u);
-    EXPECT_EQ(reports[0].type, 2);
-    EXPECT_EQ(reports[0].position.z, 3.0);
-    EXPECT_NEAR(reports[0].secondPoint.x, 1.0, 1e-12);  // point minus the direction cosines
-    EXPECT_NEAR(reports[0].secondPoint.z, 2.0, 1e-12);
-    EXPECT_EQ(reports[1].type, 1);
-    EXPECT_EQ(reports[1].reportedPoint.y, 2.0);
+    ASSERT_GE(reports.size(), 2u);
+    const ClientMessage& two = reports[reports.size() - 2];
+    EXPECT_EQ(two.type, 2);
+    EXPECT_EQ(two.position.z, 3.0);
+    EXPECT_NEAR(two.secondPoint.x, 1.0, 1e-12);  // point minus the direction cosines
+    EXPECT_NEAR(two.secondPoint.z, 2.0, 1e-12);
+    EXPECT_EQ(reports.back().type, 1);
+    EXPECT_EQ(reports.back().reportedPoint.y, 2.0);
     const auto dialog = LastDialog();
     EXPECT_EQ(dialog.templateId, IDD_COSMOS_COMMAND);
     EXPECT_EQ(dialog.texts.at(-1), "Cosmos Command In Progress 9 0\n");
     // The dialog closes itself once its queued close is pumped.
     plat::PumpMessages();
     EXPECT_TRUE(LastDialog().destroyed);
-    EXPECT_EQ(protocol->m_commandDialog, nullptr);
 }
 
 // Every name a map ever held goes out again, in the order the map keeps
@@ -83,15 +112,15 @@ TEST_F(Commands, NotConnectedOrRefusedSendsNothing) {
     EXPECT_EQ(protocol->MeasurePoint(1, 2, 3, 1e200, 1e200, 0), FALSE);  // length overflows
     EXPECT_EQ(protocol->MeasurePoint(nan, 2, 3, 0, 0, 1), FALSE);
     EXPECT_EQ(protocol->MoveTo(std::numeric_limits<double>::infinity(), 0, 0), FALSE);
-    protocol->m_machineType = 0;
+    Set("MachineType", 0);
     EXPECT_EQ(protocol->MeasurePoint(1, 2, 3, 0, 0, 1), FALSE);
     EXPECT_EQ(protocol->MoveTo(1, 2, 3), FALSE);
-    protocol->m_hasIndexableHead = 0;
+    Set("Has PH9/PH10 Head", 0);
     EXPECT_EQ(protocol->SetProbeAngles(90, 180, 0), FALSE);
     EXPECT_EQ(cosmos.CommandCount(), 1u);  // Connect's
     EXPECT_EQ(Reports().size(), 1u);
     EXPECT_TRUE(box.ui().ModelessDialogs().empty());
-    protocol->m_machineType = 1;
+    Set("MachineType", 1);
     EXPECT_EQ(protocol->MeasurePoint(0, 0, 0, 1e-100, 0, 0), TRUE);  // tiny but real
     EXPECT_EQ(cosmos.Snapshot().Last()["XTarget"], 3.0);
 }
@@ -109,8 +138,12 @@ struct StopCase {
 
 TEST_F(Commands, StoppedCommandRestartsTheMacroAndLaterCommandsKeepSkipInit) {
     ConnectAndStart();
-    protocol->m_parameters["XGoto"] = 4.0;
+    EXPECT_EQ(protocol->MoveTo(4, 0, 0), TRUE);
     uint32_t askedAt = 0;
+    std::atomic<int> taken{0};  // the first command of a round stays unanswered
+    cosmos.SetResponder([&](const CosmosCommand&) {
+        return taken++ == 0 ? std::nullopt : std::optional<std::string>("Error=0\n");
+    });
     for (const StopCase& c : {StopCase{StopCase::kInterruptWithoutWindow, 200, true, false},
                               {StopCase::kCancel, 202, false, false}, {StopCase::kClose, 202, false, true},
                               {StopCase::kInterrupt, 200, true, false}}) {
@@ -118,10 +151,7 @@ TEST_F(Commands, StoppedCommandRestartsTheMacroAndLaterCommandsKeepSkipInit) {
         // One stop at real speed, where nothing but the pause between the restart strings takes 250 ms.
         plat::SetTimeScale(c.how == StopCase::kInterrupt ? 1.0 : 50.0);
         cosmos.OpenGeopak();
-        cosmos.SetResponder([](const CosmosCommand& command) {
-            return command["SkipInit"] == 1.0 ? std::optional<std::string>("Error=0\n") : std::nullopt;
-        });
-        protocol->m_parameters["SkipInit"] = 0.0;
+        taken = 0;
         box.ui().ClearMessages();
         box.ui().OnMessage([&](const testsupport::ShownMessage&) {
             askedAt = plat::TickCount();
@@ -147,6 +177,8 @@ TEST_F(Commands, StoppedCommandRestartsTheMacroAndLaterCommandsKeepSkipInit) {
         // The nested re-send was answered, so every key came before it.
         const auto seen = cosmos.Snapshot();
         ASSERT_EQ(seen.commands.size(), before + 2);
+        EXPECT_EQ(seen.commands[before]["SkipInit"], window ? 1.0 : 0.0);  // 0 before the first restart only
+        EXPECT_EQ(seen.commands[before + 1]["SkipInit"], 1.0);
         EXPECT_EQ(seen.commands[before + 1]["XGoto"], 4.0);
         EXPECT_EQ(seen.commands[before + 1]["MachType"], 1.0);
         const Strings search = {" The Windows with classname xmeas_res4500drawtask9012 cannot be located on the "
@@ -169,7 +201,7 @@ TEST_F(Commands, StoppedCommandRestartsTheMacroAndLaterCommandsKeepSkipInit) {
     cosmos.SetResponder(Answer("Error=0\n"));
     box.ui().ClearMessages();
     EXPECT_EQ(protocol->RunCosmosCommand(), 12);
-    EXPECT_EQ(cosmos.CommandCount(), 9u);  // Connect's, and two for each stop
+    EXPECT_EQ(cosmos.CommandCount(), 10u);  // Connect's, the move, and two for each stop
     box.ui().QueueAnswer(IDYES);
     EXPECT_EQ(protocol->SetProbeAngles(0, 0, 0), TRUE);
     EXPECT_EQ(Texts(box.ui().Messages()), Strings(2, " Geopak Window Lost - Do you want to continue anyway ?"));
@@ -229,9 +261,7 @@ TEST_F(Polling, ReportsNeverInterleaveAndTheStopWaitsForTheWorker) {
     }
     // Every poll is a fresh "Cmd" only map.
     for (const auto& command : cosmos.Snapshot().commands) {
-        if (command["Cmd"] == 5.0) {
-            EXPECT_EQ(command.bytes, testsupport::Golden("cosmos_poll.dat"));
-        }
+        EXPECT_TRUE(command["Cmd"] != 5.0 || command.bytes == testsupport::Golden("cosmos_poll.dat"));
     }
     // Once the stop has returned no cycle of the transaction is left.
     protocol->SuspendThread();
@@ -239,28 +269,18 @@ TEST_F(Polling, ReportsNeverInterleaveAndTheStopWaitsForTheWorker) {
     EXPECT_EQ(Reports().size(), reports.size());
 }
 
-TEST_F(Polling, WaitingPollsEndByCommandWithoutKeysByStopWithRestartAndByTransactionEndWithoutReport) {
+TEST_F(Polling, WaitingPollEndsByStopWithRestartAndByTransactionEndWithoutReport) {
     m_holdPolls = true;
     StartPolling();
-    AwaitFile(2);  // Connect's, then the first poll
-    // A command handed over (without the pause RunCosmosCommand puts first) ends the poll with 201.
-    protocol->m_workerParameters["Cmd"] = 9.0;
-    protocol->m_pendingCommandKind = 1;
-    protocol->m_commandRequestEvent.Set();
-    ASSERT_TRUE(protocol->m_commandDoneEvent.Wait(kWindowBudgetMs));
-    EXPECT_EQ(protocol->m_lastCommandResult, 0);
-    EXPECT_EQ(cosmos.Snapshot().commands.at(2)["Cmd"], 9.0);
-    EXPECT_TRUE(cosmos.Snapshot().keys.empty());
-
     // The stop's handshake comes back only after the restart keys and the re-send.
-    AwaitFile(4);
+    AwaitFile(2);  // Connect's, then the first poll
     protocol->OnStopTransaction();
     EXPECT_EQ(cosmos.Snapshot().keys, Join(kCancelKeys, kRestartKeys));
     EXPECT_EQ(cosmos.Snapshot().Last()["SkipInit"], 1.0);
 
     // The framework ends the transaction while the answer is awaited: it is dropped.
     protocol->OnStartTransaction();
-    AwaitFile(6);  // after the stop's re-send
+    AwaitFile(4);  // after the stop's re-send
     protocol->CMMProtocolWithThread::OnStopTransaction();
     cosmos.WriteAnswer("ActualX=7\n");
     ASSERT_TRUE(Eventually([&] { return !box.Exists("C:\\COSMOS\\VELMOR\\GEO_ZOR.DAT"); }));

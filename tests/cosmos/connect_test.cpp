@@ -41,7 +41,7 @@ std::vector<std::string> LogMessages(testsupport::Sandbox& box) {
 class Connect : public CosmosTest {};
 
 TEST_F(Connect, ClosesGeopakStartsTheMacroAndSendsTheFirstExchange) {
-    protocol->m_debugLog = 1;
+    Set("DEBUG", 1);
     cosmos.OpenGeopak();
     cosmos.OpenPartManager();
     box.WriteFile(kVelmor + "REMOTE.MSG", "stale");
@@ -58,8 +58,11 @@ TEST_F(Connect, ClosesGeopakStartsTheMacroAndSendsTheFirstExchange) {
     EXPECT_EQ(seen.commands[0].bytes, Golden("cosmos_connect.dat"));
     for (const char* gone : {"REMOTE.ASK", "REMOTE.ANS", "REMOTE.MSG"}) EXPECT_FALSE(box.Exists(kVelmor + gone));
     EXPECT_FALSE(testsupport::ReadLaunchRecord(kExe));  // PartManager ran already
-    EXPECT_EQ(protocol->m_geopakWindow.load(), plat::kNoWindow);
     EXPECT_EQ(LogMessages(box), (std::vector<std::string>{kSending, kSuccess}));
+    // The closed GEOPAK-WIN is forgotten: the new one is brought forward.
+    plat::SetForegroundWindow(cosmos.PartManager());
+    protocol->OnStartTransaction();
+    EXPECT_EQ(plat::ForegroundWindow(), cosmos.Geopak());
 
     // Connected already: 0, and no file is touched.
     box.WriteFile(kVelmor + "REMOTE.MSG", "keep");
@@ -69,9 +72,9 @@ TEST_F(Connect, ClosesGeopakStartsTheMacroAndSendsTheFirstExchange) {
 
 TEST_F(Connect, LaunchesPartManagerOrLeavesGeopakToTheUserAndDisconnectCancelsTheMacro) {
     EXPECT_EQ(protocol->Disconnect(), 1);  // not connected: no keys
-    protocol->m_cosmosPath = "C:\\COSMOS";  // no trailing backslash: added and kept
+    Set("CosmosPath", "C:\\COSMOS");  // no trailing backslash: added and kept
     ASSERT_EQ(protocol->Connect(), 1);
-    EXPECT_EQ(protocol->m_cosmosPath, "C:\\COSMOS\\");
+    EXPECT_EQ(testsupport::StringSetting(*protocol, "CosmosPath"), "C:\\COSMOS\\");
     std::optional<testsupport::LaunchRecord> launched;
     ASSERT_TRUE(testsupport::Eventually([&] { return (launched = testsupport::ReadLaunchRecord(kExe)).has_value(); }));
     EXPECT_EQ(launched->args, std::vector<std::string>{kVelmor + "PARTVOL.MDF"});
@@ -83,7 +86,7 @@ TEST_F(Connect, LaunchesPartManagerOrLeavesGeopakToTheUserAndDisconnectCancelsTh
     ASSERT_TRUE(testsupport::Eventually([&] { return cosmos.Snapshot().keys == kCancelKeys; }));
 
     // GEOPAK on another computer: the user is told, the handshake still runs.
-    protocol->m_geopakLocal = 0;
+    Set("GeoPak Local", 0);
     std::filesystem::remove(plat::NativePath(kExe + "launched.txt"));
     ASSERT_EQ(protocol->Connect(), 1);
     ASSERT_EQ(box.ui().MessageCount(), 1u);
@@ -126,9 +129,9 @@ TEST_P(ConnectOutcome, ShowsLogsAndReturns) {
     // looks would keep a stale ZOR_GEO.DAT from being removed).
     const Strings stale = {"REMOTE.MSG", "GEO_ZOR.DAT", "ZOR_GEO.DAT", "REMOTE.ASK", "REMOTE.ANS"};
     for (const std::string& name : stale) box.WriteFile("C:\\NOEXE\\VELMOR\\" + name, "stale");
-    protocol->m_cosmosPath = row.cosmosPath;
-    protocol->m_debugLog = 1;
-    protocol->m_remoteStartTimeout = 1000;  // meant to run out
+    Set("CosmosPath", row.cosmosPath);
+    Set("DEBUG", 1);
+    Set("REMOTESTARTTIMEOUT", 1000);  // meant to run out
     cosmos.SetAnswerRemoteAsk(false);
     size_t asked = 0;
     std::function<int(const testsupport::ShownMessage&)> answer = [&](const auto&) {
@@ -137,7 +140,7 @@ TEST_P(ConnectOutcome, ShowsLogsAndReturns) {
         if (last && row.then == Outcome::kThrows) throw std::runtime_error("host UI failed");
         if (last && row.then == Outcome::kLateAnswerFile) box.WriteFile(kAns, "late");
         if (last && row.then == Outcome::kRemoteManagerWakes) {
-            protocol->m_remoteStartTimeout = kWindowBudgetMs;  // to outlast GEOPAK-WIN's window being made
+            Set("REMOTESTARTTIMEOUT", kWindowBudgetMs);  // to outlast GEOPAK-WIN's window being made
             cosmos.SetAnswerRemoteAsk(true);
         }
         return row.answers.empty() ? IDOK : row.answers[asked - 1];

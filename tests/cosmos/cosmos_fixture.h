@@ -8,6 +8,7 @@
 #pragma once
 
 #include "cosmos/cosmos_protocol.h"
+#include "support/protocol_settings.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -62,6 +63,7 @@ public:
     void OpenGeopak() { Locked([&] { Open(m_geopak, kGeopakClass); }); }
     void CloseGeopak();
     void OpenPartManager() { Locked([&] { Open(m_partManager, "xpartmngr4500drawtask9012"); }); }
+    plat::WindowHandle Geopak() { return Locked([&] { return m_geopak; }); }
     plat::WindowHandle PartManager() { return Locked([&] { return m_partManager; }); }
     // Writes an answer at once (atomically), whatever the responder says.
     void WriteAnswer(const std::string& text);
@@ -103,6 +105,8 @@ protected:
     // Connected, worker running, the connection's messages forgotten.
     void ConnectAndStart();
     std::vector<ClientMessage> Reports();
+    template <class T>
+    void Set(const char* valueName, const T& value) { testsupport::SetSetting(*protocol, valueName, value); }
 
     testsupport::Sandbox box{50.0};
     ScriptedCosmos cosmos{box};

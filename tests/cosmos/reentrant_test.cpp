@@ -5,9 +5,7 @@
 // instead of hanging.
 #include "cosmos_fixture.h"
 #include "dialogs/resource.h"
-#include "framework/host_app.h"
 
-#include <algorithm>
 #include <future>
 
 namespace {
@@ -17,35 +15,24 @@ using testsupport::Eventually;
 constexpr auto kBound = std::chrono::seconds(10);
 
 // A point answer as the macro writes it, the probe along +Z (A = B = 90).
-std::string PointAnswer(int x, int y, int z) {
-    return "Error=0\nActualX=" + std::to_string(x) + "\nActualY=" + std::to_string(y) + "\nActualZ=" +
-           std::to_string(z) + "\nActualA=90\nActualB=90\nActualC=0\n";
+std::string PointAnswer(int x) {
+    return "Error=0\nActualX=" + std::to_string(x) + "\nActualY=2\nActualZ=3\nActualA=90\nActualB=90\nActualC=0\n";
 }
 
 class Reentrant : public CosmosTest {
 protected:
     void TearDown() override {
-        SetHostApplication(nullptr);
         if (protocol) CosmosTest::TearDown();
     }
-    // Answers polls with a point, everything else with Error=0.
-    void AnswerEverything() {
-        cosmos.SetResponder([](const CosmosCommand& command) -> std::optional<std::string> {
-            if (command["Cmd"] == 5.0) return PointAnswer(10, 20, 30);
-            return PointAnswer(1, 2, 3);
+    // Answers polls with one point, everything else with another; or nothing.
+    void Respond(bool answer) {
+        cosmos.SetResponder([answer](const CosmosCommand& command) -> std::optional<std::string> {
+            if (!answer) return std::nullopt;
+            return PointAnswer(command["Cmd"] == 5.0 ? 10 : 1);
         });
     }
-    // Leaves every exchange unanswered.
-    void AnswerNothing() {
-        cosmos.SetResponder([](const CosmosCommand&) { return std::optional<std::string>(); });
-    }
-    // Pumps this (the host's) thread until cond holds; false after the bound.
-    bool PumpUntil(const std::function<bool()>& cond) {
-        return Eventually([&] {
-            plat::PumpMessages();
-            return cond();
-        }, 10000);
-    }
+    // Waits until the scripted side has taken more than n files.
+    void AwaitFiles(size_t n) { ASSERT_TRUE(Eventually([&] { return cosmos.CommandCount() > n; })); }
 };
 
 // From its notifications the host measures the next point (each TYPE 1 of a
@@ -53,7 +40,7 @@ protected:
 // once enough points are in). Each call either works or refuses at once.
 TEST_F(Reentrant, HostCallsBackFromEveryKindOfNotification) {
     ConnectAndStart();
-    AnswerEverything();
+    Respond(true);
     // A poll's report may arrive while the host's own move pumps: that
     // MeasurePoint is refused at once and the next report tries again.
     int measured = 0, moved = 0, stopped = 0, typeTwos = 0;
@@ -68,7 +55,7 @@ TEST_F(Reentrant, HostCallsBackFromEveryKindOfNotification) {
         }
     });
     protocol->OnStartTransaction();
-    ASSERT_TRUE(PumpUntil([&] { return stopped == 1; }));
+    ASSERT_TRUE(Eventually([&] { return plat::PumpMessages(), stopped == 1; }, 10000));
     EXPECT_EQ(moved, 1);
     EXPECT_GE(measured, 2);
     EXPECT_FALSE(protocol->IsTransactionStarted());
@@ -83,9 +70,7 @@ TEST_F(Reentrant, CallsDuringACommandRefuseOrWorkWithoutWaiting) {
     std::atomic<bool> nestedDone{false};
     protocol->SetClient([&](const ClientMessage&) {
         if (!nested.empty()) return;  // once, from inside the command
-        nested.push_back(protocol->MoveTo(1, 1, 1));
-        nested.push_back(protocol->MeasurePoint(1, 1, 1, 0, 0, 1));
-        nested.push_back(protocol->Configure());
+        nested = {protocol->MoveTo(1, 1, 1), protocol->MeasurePoint(1, 1, 1, 0, 0, 1), protocol->Configure()};
         protocol->OnStopTransaction();
         nestedDone = true;
     });
@@ -101,7 +86,7 @@ TEST_F(Reentrant, CallsDuringACommandRefuseOrWorkWithoutWaiting) {
     });
     std::thread release([&] {
         Eventually([&] { return nestedDone.load(); }, 10000);
-        cosmos.WriteAnswer(PointAnswer(4, 5, 6));
+        cosmos.WriteAnswer(PointAnswer(4));
     });
     EXPECT_EQ(protocol->MoveTo(4, 5, 6), TRUE);
     release.join();
@@ -110,42 +95,20 @@ TEST_F(Reentrant, CallsDuringACommandRefuseOrWorkWithoutWaiting) {
     EXPECT_EQ(cosmos.Snapshot().keys.size(), keysBefore) << "the command was cancelled";
 }
 
-// The host application sees the messages and idles during a command; a quit
-// posted meanwhile ends the unanswered command and reaches the host's loop.
-class QuittingHost : public CHostApplication {
-public:
-    BOOL PreTranslateMessage(const plat::WindowMessage& m) override {
-        offered.push_back(m.message);
-        return FALSE;
-    }
-    BOOL OnIdle(long count) override {
-        idles.push_back(count);
-        if (idles.size() == 4) plat::PostQuitMessage(0);  // the user closed the main window
-        return FALSE;
-    }
-    std::vector<unsigned> offered;
-    std::vector<long> idles;
-};
-
+// The user closes the host's main window during an unanswered command: the
+// quit ends the command and reaches the host's loop; then the host deletes
+// the protocol while its worker waits for a poll's answer.
 TEST_F(Reentrant, QuitDuringAnUnansweredCommandEndsItAndTheWorker) {
     ConnectAndStart();
-    QuittingHost host;
-    SetHostApplication(&host);
-    AnswerNothing();
+    Respond(false);
     protocol->SendMessageToClient(1);  // waiting in the queue when the command starts
+    box.ui().OnNextIdle([] { plat::PostQuitMessage(0); });
     EXPECT_EQ(protocol->MoveTo(1, 2, 3), TRUE);  // returns: the quit gave the wait up
     EXPECT_FALSE(plat::PumpMessages()) << "the host's own loop sees the quit";
-    ASSERT_GE(host.idles.size(), 4u);
-    EXPECT_EQ((std::vector<long>(host.idles.begin(), host.idles.begin() + 4)), (std::vector<long>{0, 1, 0, 1}));
-    // Windows offers the dialog's own messages too (WM_PAINT...).
-    EXPECT_EQ(std::count(host.offered.begin(), host.offered.end(), plat::kWmMailbox), 1)
-        << "the notification went by PreTranslateMessage";
     EXPECT_EQ(Reports().size(), 1u);
-    SetHostApplication(nullptr);
-    // The host ends: the protocol goes while its worker would poll or wait.
-    const size_t before = cosmos.CommandCount();
+    const size_t files = cosmos.CommandCount();
     protocol->CMMProtocolWithThread::OnStartTransaction();
-    ASSERT_TRUE(Eventually([&] { return cosmos.CommandCount() > before; })) << "no poll to leave unanswered";
+    AwaitFiles(files);  // a poll left unanswered
     auto deleted = std::async(std::launch::async, [&] { protocol.reset(); });
     ASSERT_EQ(deleted.wait_for(kBound), std::future_status::ready) << "deleting the protocol hung";
 }
@@ -154,11 +117,10 @@ TEST_F(Reentrant, QuitDuringAnUnansweredCommandEndsItAndTheWorker) {
 // gives up, the worker pauses for the copy-back and polls again afterwards.
 TEST_F(Reentrant, ConfigureOkDoesNotWaitForAnUnansweredPoll) {
     ConnectAndStart();
-    AnswerNothing();
-    const size_t keysBefore = cosmos.Snapshot().keys.size();
-    const size_t polled = cosmos.CommandCount();
+    Respond(false);
+    const size_t keysBefore = cosmos.Snapshot().keys.size(), files = cosmos.CommandCount();
     protocol->CMMProtocolWithThread::OnStartTransaction();
-    ASSERT_TRUE(Eventually([&] { return cosmos.CommandCount() > polled; }));
+    AwaitFiles(files);
     box.ui().QueueModal([](const plat::DialogTemplate&, std::map<int, std::string>& values) {
         values[IDC_COSMOS_PATH] = "C:\\COSMOS";
         return plat::kIdOk;
@@ -166,8 +128,7 @@ TEST_F(Reentrant, ConfigureOkDoesNotWaitForAnUnansweredPoll) {
     auto configured = std::async(std::launch::async, [&] { return protocol->Configure(); });
     ASSERT_EQ(configured.wait_for(kBound), std::future_status::ready) << "Configure waited for the poll";
     EXPECT_EQ(configured.get(), TRUE);
-    const size_t after = cosmos.CommandCount();
-    EXPECT_TRUE(Eventually([&] { return cosmos.CommandCount() > after; })) << "the worker did not go on";
+    AwaitFiles(files + 1);  // the worker went on
     EXPECT_EQ(cosmos.Snapshot().keys.size(), keysBefore) << "a given-up poll restarts nothing";
 }
 

@@ -152,7 +152,7 @@ void CosmosTest::SetUp() {
     plat::RegisterTemplates(PluginResourceModule(), &PluginDialogTemplates());
     protocol = std::make_unique<MitutoyoCosmosProtocol>();
     // Remote Manager's answer waits for the scripted side to open GEOPAK-WIN first.
-    protocol->m_remoteStartTimeout = kWindowBudgetMs;
+    Set("REMOTESTARTTIMEOUT", kWindowBudgetMs);
     protocol->SetClient([this](const ClientMessage& message) {
         std::lock_guard<std::mutex> guard(m_reportsLock);
         m_reports.push_back(message);
