@@ -5,6 +5,7 @@
 #pragma once
 
 #include "geopak/geopak_protocol.h"
+#include "support/protocol_settings.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -84,6 +85,8 @@ protected:
         std::lock_guard<std::mutex> guard(m_lock);
         return m_reports;
     }
+    template <class T>
+    void Set(const char* valueName, const T& value) { testsupport::SetSetting(protocol, valueName, value); }
     std::vector<std::string> Texts() {
         std::vector<std::string> texts;
         for (const testsupport::ShownMessage& m : sandbox.ui().Messages()) texts.push_back(m.text);

@@ -16,7 +16,7 @@ const char kSecondQuestion[] = "(2)The GEOPAK Software did not respond\n Do you 
 // A huge time scale: the 60 s and 10 s acknowledgement waits take moments.
 class GeopakConnect : public geopaktest::GeopakTest {
 protected:
-    GeopakConnect() : GeopakTest(5000.0) { protocol.m_geopakLocal = 0; }
+    GeopakConnect() : GeopakTest(5000.0) { Set("GeoPak Local", 0); }
 };
 
 TEST_F(GeopakConnect, LeftoversGoFirstYesWaitsAgainWithoutRewritingAndTheLastCommandStays) {
@@ -55,7 +55,7 @@ TEST_F(GeopakConnect, NoToEitherQuestionFails) {
     sandbox.ui().SetDefaultAnswer(IDNO);
     EXPECT_FALSE(protocol.Connect());
     EXPECT_EQ(Texts(), (std::vector<std::string>{kLaunchRemote, kFirstQuestion}));
-    EXPECT_EQ(sandbox.ReadFile(kAsk), protocol.m_startupCommand1);
+    EXPECT_EQ(sandbox.ReadFile(kAsk), "CMD05(C:\\GEOPAK\\MELDAX\\)");
     // Second question: No, and then Cancel.
     for (int refusal : {IDNO, IDCANCEL}) {
         sandbox.ui().ClearMessages();
@@ -83,9 +83,9 @@ TEST_F(GeopakConnect, LaunchFailureManualStartAndUnwritableCommandFile) {
     };
     for (const auto& c : cases) {
         sandbox.ui().ClearMessages();
-        protocol.m_geopakLocal = c.local;
-        protocol.m_automaticStartup = c.automatic;
-        protocol.m_exchangeDirectory = c.exchange;
+        Set("GeoPak Local", c.local);
+        Set("Automatic Startup", c.automatic);
+        Set("GeoPak Exchange Directory", c.exchange);
         EXPECT_EQ(protocol.Connect(), c.result);
         EXPECT_EQ(protocol.IsConnected(), c.result);
         ASSERT_EQ(Texts(), c.texts);

@@ -34,10 +34,10 @@ TEST_F(GeopakFiles, CommandFileMatchesGoldenFilesAndIsRewrittenWhole) {
 TEST_F(GeopakFiles, UnopenableOrHeldFileIsReportedAndCallersGoOn) {
     sandbox.WriteFile("C:\\DATA\\GEO_IN.DAT", "old");
     ASSERT_TRUE(testsupport::HoldFileInChild("C:\\DATA\\GEO_IN.DAT", plat::kFileRead | plat::kShareDenyWrite));
-    EXPECT_TRUE(protocol.WriteCommandWithRetry(GeopakCommand(9, 1, 2, 3)));
+    protocol.WriteCommandFile(GeopakCommand(9, 1, 2, 3));
     testsupport::ReleaseHeldFile("C:\\DATA\\GEO_IN.DAT");
     EXPECT_EQ(sandbox.ReadFile("C:\\DATA\\GEO_IN.DAT"), "old");
-    protocol.m_exchangeDirectory = "C:\\MISSING\\SUB";  // a prefix: no separator is added
+    Set("GeoPak Exchange Directory", "C:\\MISSING\\SUB");  // a prefix: no separator is added
     protocol.WriteCommandFile(GeopakCommand(9));
     ASSERT_EQ(Texts(), (std::vector<std::string>{"Cannot Open C:\\DATA\\GEO_IN.DAT",
                                                  "Cannot Open C:\\MISSING\\SUBGEO_IN.DAT"}));

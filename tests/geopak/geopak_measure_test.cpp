@@ -60,8 +60,6 @@ TEST_F(GeopakMeasure, DirectionWithoutLengthIsRefusedAndNothingIsSent) {
     EXPECT_FALSE(protocol.MeasurePoint(10, 20, 30, 1e200, 0, 0));  // length beyond doubles
     EXPECT_FALSE(protocol.MeasurePoint(inf, 20, 30, 0, 0, 1));
     EXPECT_FALSE(protocol.MoveTo(nan, 0, 0));
-    EXPECT_FALSE(protocol.SetApproachVector(0, inf, 0));
-    EXPECT_EQ(protocol.m_approachVectorPending, 0);
     EXPECT_FALSE(sandbox.Exists("C:\\DATA\\GEO_IN.DAT"));
     EXPECT_TRUE(Reports().empty());
     EXPECT_EQ(sandbox.ui().MessageCount(), 0u);
@@ -79,7 +77,7 @@ TEST_F(GeopakMeasure, HeadTurnWaitsForTheUsersConfirmation) {
 }
 
 TEST_F(GeopakMeasure, PedalEndsTheRecordingAndItsAnswerIsThrownAway) {
-    protocol.m_useSendKey = 0;
+    Set("Use Send KEY", 0);
     FakeGeopak geopak(sandbox);  // only for its window: it must receive no key
     for (bool answerComes : {true, false}) {
         protocol.OnStartTransaction();
@@ -102,8 +100,8 @@ TEST_F(GeopakMeasure, PedalEndsTheRecordingAndItsAnswerIsThrownAway) {
 }
 
 TEST_F(GeopakMeasure, TraceFileAndTheWaitThatOnlyTheStopFlagEnds) {
-    protocol.m_debugLog = 1;
-    protocol.m_useSendKey = 0;
+    Set("DEBUG", 1);
+    Set("Use Send KEY", 0);
     protocol.OnStartTransaction();
     GeopakCommand command(5);
     BOOL result = TRUE;
@@ -117,7 +115,7 @@ TEST_F(GeopakMeasure, TraceFileAndTheWaitThatOnlyTheStopFlagEnds) {
     const std::string expected =
         "StartTRANSACTION ******\r\nEntering Send GEOPAKCommand\r\nSTOPTRANSACTION ******\r\n";
     EXPECT_EQ(sandbox.ReadFile("C:\\dump.txt"), expected);
-    protocol.m_debugLog = 0;
+    Set("DEBUG", 0);
     protocol.OnStopTransaction();
     EXPECT_EQ(sandbox.ReadFile("C:\\dump.txt"), expected);
 }

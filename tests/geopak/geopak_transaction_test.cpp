@@ -4,6 +4,7 @@
 #include "fake_geopak.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace {
 
@@ -17,7 +18,7 @@ protected:
     // Real time: the move's last command stands for 100 ms before polling
     // resumes over it.
     GeopakRecording() : GeopakTest(1.0), geopak(sandbox) {
-        protocol.m_geopakLocal = 0;
+        Set("GeoPak Local", 0);
         sandbox.ui().SetDefaultAnswer(IDYES);  // a slow macro is waited for
         EXPECT_TRUE(protocol.Connect());
         EXPECT_TRUE(protocol.StartThread());
@@ -54,6 +55,7 @@ TEST_F(GeopakRecording, OnlyGoodAnswersGoToTheHostAsTypeTwoThenTypeOne) {
 TEST_F(GeopakRecording, ApproachVectorGoesOutOnceAtTheNextRecording) {
     geopak.SetDefaultAnswer(AnswerText(0, 0, 0, 0, 90, 90));
     EXPECT_FALSE(protocol.SetApproachVector(0, 0, 1));
+    EXPECT_FALSE(protocol.SetApproachVector(0, std::numeric_limits<double>::infinity(), 0));  // dropped
     plat::Sleep(300);  // idle cycles send nothing
     EXPECT_TRUE(geopak.Commands().empty());
     protocol.OnStartTransaction();

@@ -18,7 +18,7 @@ constexpr auto kBound = std::chrono::seconds(10);
 class GeopakHost : public geopaktest::GeopakTest {
 protected:
     GeopakHost() : GeopakTest(5.0), geopak(sandbox) {
-        protocol.m_geopakLocal = 0;
+        Set("GeoPak Local", 0);
         sandbox.ui().SetDefaultAnswer(IDYES);
     }
     bool PumpUntil(const std::function<bool()>& cond) {
@@ -67,8 +67,7 @@ TEST_F(GeopakHost, HostCallsBackFromEveryKindOfNotification) {
 // answers: the worker gives up its wait and ends before any member goes.
 TEST_F(GeopakHost, DeletingMidRecordingEndsTheWorker) {
     auto owned = std::make_unique<MitutoyoProtocol>();
-    owned->m_geopakLocal = 0;
-    owned->m_exchangeDirectory = protocol.m_exchangeDirectory;
+    testsupport::SetSetting(*owned, "GeoPak Local", 0);
     ASSERT_TRUE(owned->Connect());
     ASSERT_TRUE(owned->StartThread());
     geopak.SetDefaultAnswer("");
