@@ -50,49 +50,52 @@ TEST_F(GeopakConnect, LeftoversGoFirstYesWaitsAgainWithoutRewritingAndTheLastCom
     EXPECT_FALSE(sandbox.Exists(kAns));
 }
 
-TEST_F(GeopakConnect, NoToEitherQuestionFails) {
-    // First question: No. The second command is never written.
-    sandbox.ui().SetDefaultAnswer(IDNO);
-    EXPECT_FALSE(protocol.Connect());
-    EXPECT_EQ(Texts(), (std::vector<std::string>{kLaunchRemote, kFirstQuestion}));
-    EXPECT_EQ(sandbox.ReadFile(kAsk), "CMD05(C:\\GEOPAK\\MELDAX\\)");
-    // Second question: No, and then Cancel.
-    for (int refusal : {IDNO, IDCANCEL}) {
-        sandbox.ui().ClearMessages();
-        geopaktest::HandleEveryMessage(sandbox.ui(), [&, refusal](const ShownMessage& m) {
-            if (m.text == kFirstQuestion) sandbox.WriteFile(kAns, "");
-            return m.text == kFirstQuestion ? IDYES : m.text == kSecondQuestion ? refusal : IDOK;
-        });
-        EXPECT_FALSE(protocol.Connect());
-        EXPECT_FALSE(protocol.IsConnected());
-        EXPECT_EQ(Texts(), (std::vector<std::string>{kLaunchRemote, kFirstQuestion, kSecondQuestion}));
-    }
-}
-
-TEST_F(GeopakConnect, LaunchFailureManualStartAndUnwritableCommandFile) {
+// What Connect shows and returns when the launch fails, when GEOPAK is
+// started by hand, when the command file cannot be written, and on No or
+// Cancel to either question (a Yes to the first is played as the macro
+// answering). Disconnecting then leaves the quit command for the macro.
+TEST_F(GeopakConnect, FailuresManualStartAndRefusals) {
+    const std::string command2 = testsupport::Golden("geopak_comm_ask.dat");
+    const unsigned ok = MB_OK | MB_SYSTEMMODAL, asked = MB_ICONEXCLAMATION | MB_SYSTEMMODAL;
     const struct {
         int local, automatic;
         const char* exchange;
+        int first, second;  // the answers to the two questions
         BOOL result;
         std::vector<std::string> texts;
+        unsigned lastStyle;
+        std::string ask;  // what GEO_COMM.ASK holds afterwards ("": no file)
     } cases[] = {
-        {1, 1, "C:\\DATA\\", FALSE,  // no C:\GEOPAK\GEOZOR.PIF
-         {"Cannot Launch GEOPAK  (C:\\GEOPAK\\\\C:\\GEOPAK\\GEOZOR.PIF invalid pif File)"}},
-        {0, 1, "C:\\MISSING\\", FALSE, {kLaunchRemote, "Cannot open Command file : C:\\MISSING\\GEO_COMM.ASK"}},
-        {0, 0, "C:\\DATA\\", TRUE, {kLaunchRemote, "Start the MELDAX Macro in GEOPAK and press OK"}},
+        {1, 1, "C:\\DATA\\", IDNO, IDNO, FALSE,  // no C:\GEOPAK\GEOZOR.PIF
+         {"Cannot Launch GEOPAK  (C:\\GEOPAK\\\\C:\\GEOPAK\\GEOZOR.PIF invalid pif File)"}, ok, ""},
+        {0, 1, "C:\\MISSING\\", IDNO, IDNO, FALSE,
+         {kLaunchRemote, "Cannot open Command file : C:\\MISSING\\GEO_COMM.ASK"}, ok, ""},
+        // The second command is never written.
+        {0, 1, "C:\\DATA\\", IDNO, IDNO, FALSE, {kLaunchRemote, kFirstQuestion}, MB_YESNO | asked,
+         "CMD05(C:\\GEOPAK\\MELDAX\\)"},
+        {0, 1, "C:\\DATA\\", IDYES, IDNO, FALSE, {kLaunchRemote, kFirstQuestion, kSecondQuestion},
+         MB_YESNOCANCEL | asked, command2},
+        {0, 1, "C:\\DATA\\", IDYES, IDCANCEL, FALSE, {kLaunchRemote, kFirstQuestion, kSecondQuestion},
+         MB_YESNOCANCEL | asked, command2},
+        {0, 0, "C:\\DATA\\", IDNO, IDNO, TRUE,  // GEO_COMM.ASK left as it was
+         {kLaunchRemote, "Start the MELDAX Macro in GEOPAK and press OK"}, ok, command2},
     };
     for (const auto& c : cases) {
         sandbox.ui().ClearMessages();
+        geopaktest::HandleEveryMessage(sandbox.ui(), [&](const ShownMessage& m) {
+            if (m.text == kFirstQuestion && c.first == IDYES) sandbox.WriteFile(kAns, "");
+            return m.text == kFirstQuestion ? c.first : m.text == kSecondQuestion ? c.second : IDOK;
+        });
         Set("GeoPak Local", c.local);
         Set("Automatic Startup", c.automatic);
         Set("GeoPak Exchange Directory", c.exchange);
         EXPECT_EQ(protocol.Connect(), c.result);
         EXPECT_EQ(protocol.IsConnected(), c.result);
         ASSERT_EQ(Texts(), c.texts);
-        EXPECT_EQ(sandbox.ui().Messages().back().style, MB_OK | MB_SYSTEMMODAL);
-        EXPECT_FALSE(sandbox.Exists(kAsk));
+        EXPECT_EQ(sandbox.ui().Messages().back().style, c.lastStyle);
+        EXPECT_EQ(c.ask.empty() ? "" : sandbox.ReadFile(kAsk), c.ask);
+        EXPECT_EQ(sandbox.Exists(kAsk), !c.ask.empty());
     }
-    // Disconnecting leaves the quit command for the macro.
     protocol.Disconnect();
     EXPECT_FALSE(protocol.IsConnected());
     auto command = geopaktest::ParseCommandText(sandbox.ReadFile("C:\\DATA\\GEO_IN.DAT"));

@@ -3,6 +3,7 @@
 // that only the stop flag ends.
 #include "fake_geopak.h"
 
+#include <limits>
 #include <thread>
 
 namespace {
@@ -52,14 +53,13 @@ TEST_F(GeopakMeasureSlow, MeasurePointProbesThroughTheNominalPointAndReportsIt) 
     EXPECT_EQ(sandbox.ui().MessageCount(), 0u);
 }
 
-TEST_F(GeopakMeasure, DirectionWithoutLengthIsRefusedAndNothingIsSent) {
-    const double inf = std::numeric_limits<double>::infinity();
-    const double nan = std::numeric_limits<double>::quiet_NaN();
-    EXPECT_FALSE(protocol.MeasurePoint(10, 20, 30, 0, 0, 0));
-    EXPECT_FALSE(protocol.MeasurePoint(10, 20, 30, nan, 0, 1));
-    EXPECT_FALSE(protocol.MeasurePoint(10, 20, 30, 1e200, 0, 0));  // length beyond doubles
-    EXPECT_FALSE(protocol.MeasurePoint(inf, 20, 30, 0, 0, 1));
-    EXPECT_FALSE(protocol.MoveTo(nan, 0, 0));
+TEST_F(GeopakMeasure, DirectionWithoutLengthOrNonFiniteInputIsRefusedAndNothingIsSent) {
+    const double inf = std::numeric_limits<double>::infinity(), nan = std::numeric_limits<double>::quiet_NaN();
+    // The last direction's length is beyond doubles.
+    for (BOOL refused : {protocol.MeasurePoint(10, 20, 30, 0, 0, 0), protocol.MeasurePoint(10, 20, 30, nan, 0, 1),
+                         protocol.MeasurePoint(inf, 20, 30, 0, 0, 1), protocol.MoveTo(nan, 0, 0),
+                         protocol.SetProbeAngles(0, inf, 0), protocol.MeasurePoint(10, 20, 30, 1e200, 0, 0)})
+        EXPECT_FALSE(refused);
     EXPECT_FALSE(sandbox.Exists("C:\\DATA\\GEO_IN.DAT"));
     EXPECT_TRUE(Reports().empty());
     EXPECT_EQ(sandbox.ui().MessageCount(), 0u);

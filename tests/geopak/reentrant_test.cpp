@@ -4,7 +4,6 @@
 // answers. Every wait is bounded: a deadlock fails here instead of hanging.
 #include "fake_geopak.h"
 
-#include <algorithm>
 #include <future>
 #include <memory>
 
@@ -20,12 +19,6 @@ protected:
     GeopakHost() : GeopakTest(5.0), geopak(sandbox) {
         Set("GeoPak Local", 0);
         sandbox.ui().SetDefaultAnswer(IDYES);
-    }
-    bool PumpUntil(const std::function<bool()>& cond) {
-        return Eventually([&] {
-            plat::PumpMessages();
-            return cond();
-        }, 20000);
     }
     geopaktest::FakeGeopak geopak;
 };
@@ -49,18 +42,13 @@ TEST_F(GeopakHost, HostCallsBackFromEveryKindOfNotification) {
         }
     });
     protocol.OnStartTransaction();
-    ASSERT_TRUE(PumpUntil([&] { return stopped == 1; }));
+    ASSERT_TRUE(Eventually([&] { return plat::PumpMessages(), stopped == 1; }, 20000));
     EXPECT_EQ(moved, 1);
     EXPECT_EQ(measured, 1);
     EXPECT_FALSE(protocol.IsTransactionStarted());
+    // Which of the frames' commands the macro saw is left to timing here:
+    // each one stands only until the next is written.
     protocol.EndThread();
-    // The probe went out whole between polls, and the move's frame too (its
-    // 9 and 11 follow each other at once, so the macro may see only the 11).
-    const std::vector<int> codes = geopak.Codes();
-    const std::vector<int> probe = {12, 8, 11};
-    EXPECT_NE(std::search(codes.begin(), codes.end(), probe.begin(), probe.end()), codes.end())
-        << "codes " << testing::PrintToString(codes);
-    EXPECT_EQ(std::count(codes.begin(), codes.end(), 12), 2) << "codes " << testing::PrintToString(codes);
 }
 
 // Deleting the protocol in the middle of a recording whose macro never
