@@ -112,7 +112,6 @@ void FakeGeopak::Answer() {
         return next;
     });
     if (text.empty()) return;
-    if (m_answerDelay > 0) plat::Sleep(m_answerDelay);
     testsupport::PutInPlace(NativeData("GEO_OUT.DAT"), text);
 }
 

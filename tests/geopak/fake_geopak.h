@@ -43,8 +43,6 @@ public:
     // queued the default answer goes out ("" = no answer at all).
     void QueueAnswer(const std::string& text) { Locked([&] { m_answers.push_back(text); }); }
     void SetDefaultAnswer(const std::string& text) { Locked([&] { m_defaultAnswer = text; }); }
-    // Virtual milliseconds between taking a command and answering it.
-    void SetAnswerDelay(uint32_t ms) { m_answerDelay = ms; }
     std::vector<GeopakCommand> Commands() const { return Locked([&] { return m_commands; }); }
     std::vector<int> Codes() const;
 
@@ -60,7 +58,6 @@ private:
 
     testsupport::Sandbox& m_sandbox;
     plat::WindowHandle m_window;
-    std::atomic<uint32_t> m_answerDelay{0};
     std::atomic<bool> m_stop{false};
     mutable std::mutex m_lock;
     std::deque<std::string> m_answers;

@@ -7,34 +7,33 @@
 
 #include <cstdint>
 #include <string>
+#include <type_traits>
 
 namespace testsupport {
 
-inline void SetSetting(_CMMProtocol& protocol, const std::string& name, uint32_t value) {
+template <class T>
+void SetSetting(_CMMProtocol& protocol, const std::string& name, const T& value) {
     RegFileKey key("HKEY_CURRENT_USER\\Software\\test");
-    key.SetDword(name, value);
+    if constexpr (std::is_arithmetic_v<T>) key.SetDword(name, static_cast<uint32_t>(value));
+    else key.SetString(name, value);
     protocol.ReadSettings(&key);
 }
 
-inline void SetSetting(_CMMProtocol& protocol, const std::string& name, const std::string& value) {
+inline RegFileKey StoredSettings(_CMMProtocol& protocol) {
     RegFileKey key("HKEY_CURRENT_USER\\Software\\test");
-    key.SetString(name, value);
-    protocol.ReadSettings(&key);
+    protocol.WriteSettings(&key);
+    return key;
 }
 
 inline std::string StringSetting(_CMMProtocol& protocol, const std::string& name) {
-    RegFileKey key("HKEY_CURRENT_USER\\Software\\test");
-    protocol.WriteSettings(&key);
     std::string value;
-    key.GetString(name, value);
+    StoredSettings(protocol).GetString(name, value);
     return value;
 }
 
 inline int DwordSetting(_CMMProtocol& protocol, const std::string& name) {
-    RegFileKey key("HKEY_CURRENT_USER\\Software\\test");
-    protocol.WriteSettings(&key);
     uint32_t value = 0;
-    key.GetDword(name, value);
+    StoredSettings(protocol).GetDword(name, value);
     return static_cast<int>(value);
 }
 
