@@ -46,13 +46,12 @@ std::string FormatParameterLine(const std::string& name, double value);
 // The whole parameter file in the map's order (before text-mode CR LF).
 std::string FormatParameterText(const ParameterMap& map);
 
-// The number at the start of text after leading blanks, read as "%lf" reads
-// it in the current locale. Text without a number, and numbers that are not
-// finite (overflow, "inf", "nan"), give 0.0.
-double ParseAnswerValue(std::string_view text);
 // Stores one answer line into the map when it is an entry: "=" at a position
 // greater than 0; the name is everything before the first "=", blanks kept.
-// Returns whether the line was an entry.
+// The value is the number at the start of the rest after leading blanks, read
+// as "%lf" reads it in the current locale; text without a number, and numbers
+// that are not finite (overflow, "inf", "nan"), give 0.0. Returns whether the
+// line was an entry.
 bool MergeAnswerLine(ParameterMap& map, std::string_view line);
 // Whether line is an entry of a point's values (ActualX, ActualY, ActualZ,
 // ActualA, ActualB, ActualC) whose value is not a finite number.

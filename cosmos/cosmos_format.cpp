@@ -5,6 +5,22 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <optional>
+
+namespace {
+
+// strtod reads what "%lf" reads: leading blanks skipped, the longest valid
+// prefix taken, in the current locale. Nothing when there is no number or it
+// is not finite.
+std::optional<double> ReadFiniteNumber(std::string_view text) {
+    const std::string copy(text);  // strtod needs a terminated copy
+    char* end = nullptr;
+    const double value = std::strtod(copy.c_str(), &end);
+    if (end == copy.c_str() || !std::isfinite(value)) return std::nullopt;
+    return value;
+}
+
+}  // namespace
 
 std::string FormatParameterLine(const std::string& name, double value) {
     // The name is appended as it stands rather than through "%s", so a name
@@ -18,20 +34,10 @@ std::string FormatParameterText(const ParameterMap& map) {
     return text;
 }
 
-double ParseAnswerValue(std::string_view text) {
-    // strtod reads what "%lf" reads: leading blanks skipped, the longest
-    // valid prefix taken, in the current locale. It needs a terminated copy.
-    const std::string copy(text);
-    char* end = nullptr;
-    const double value = std::strtod(copy.c_str(), &end);
-    if (end == copy.c_str() || !std::isfinite(value)) return 0.0;
-    return value;
-}
-
 bool MergeAnswerLine(ParameterMap& map, std::string_view line) {
     const size_t equals = line.find('=');
     if (equals == std::string_view::npos || equals == 0) return false;
-    map[line.substr(0, equals)] = ParseAnswerValue(line.substr(equals + 1));
+    map[line.substr(0, equals)] = ReadFiniteNumber(line.substr(equals + 1)).value_or(0.0);
     return true;
 }
 
@@ -42,10 +48,7 @@ bool IsUnreadableActual(std::string_view line) {
     const std::string_view name = line.substr(0, equals);
     if (name.size() != 7 || name.substr(0, 6) != "Actual" || std::string_view("XYZABC").find(name[6]) == std::string_view::npos)
         return false;
-    const std::string copy(line.substr(equals + 1));
-    char* end = nullptr;
-    const double value = std::strtod(copy.c_str(), &end);
-    return end == copy.c_str() || !std::isfinite(value);
+    return !ReadFiniteNumber(line.substr(equals + 1));
 }
 
 int AnswerResult(ParameterMap& map) {

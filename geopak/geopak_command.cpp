@@ -20,11 +20,6 @@ std::string FormatTriple(double a, double b, double c) {
     return CRT_LOCALE_INDEPENDANT::sprintf("%12.6lf\n%12.6lf\n%12.6lf\n", a, b, c);
 }
 
-std::string FormatCommandFile(const GeopakCommand& command) {
-    return FormatCodeLine(command) + FormatTriple(command.d1, command.d2, command.d3) +
-           FormatTriple(command.d4, command.d5, command.d6);
-}
-
 namespace {
 
 bool IsScanfSpace(char c) {

@@ -40,7 +40,6 @@ constexpr int32_t kQuit = 13;
 // width of a value.
 std::string FormatCodeLine(const GeopakCommand& command);
 std::string FormatTriple(double a, double b, double c);
-std::string FormatCommandFile(const GeopakCommand& command);  // all three
 
 // What an accepted answer carries: the measured point and the direction
 // cosines of the probing direction.

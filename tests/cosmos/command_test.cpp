@@ -107,16 +107,16 @@ TEST_F(Commands, NotConnectedOrRefusedSendsNothing) {
     EXPECT_FALSE(box.Exists("C:\\COSMOS\\VELMOR\\ZOR_GEO.DAT"));
     ConnectAndStart();
     const double nan = std::numeric_limits<double>::quiet_NaN();
-    EXPECT_EQ(protocol->MeasurePoint(1, 2, 3, 0, 0, 0), FALSE);
-    EXPECT_EQ(protocol->MeasurePoint(1, 2, 3, nan, 0, 1), FALSE);
-    EXPECT_EQ(protocol->MeasurePoint(1, 2, 3, 1e200, 1e200, 0), FALSE);  // length overflows
-    EXPECT_EQ(protocol->MeasurePoint(nan, 2, 3, 0, 0, 1), FALSE);
-    EXPECT_EQ(protocol->MoveTo(std::numeric_limits<double>::infinity(), 0, 0), FALSE);
+    // The third direction's length overflows.
+    for (BOOL refused : {protocol->MeasurePoint(1, 2, 3, 0, 0, 0), protocol->MeasurePoint(1, 2, 3, nan, 0, 1),
+                         protocol->MeasurePoint(1, 2, 3, 1e200, 1e200, 0), protocol->MeasurePoint(nan, 2, 3, 0, 0, 1),
+                         protocol->MoveTo(std::numeric_limits<double>::infinity(), 0, 0)})
+        EXPECT_EQ(refused, FALSE);
     Set("MachineType", 0);
-    EXPECT_EQ(protocol->MeasurePoint(1, 2, 3, 0, 0, 1), FALSE);
-    EXPECT_EQ(protocol->MoveTo(1, 2, 3), FALSE);
     Set("Has PH9/PH10 Head", 0);
-    EXPECT_EQ(protocol->SetProbeAngles(90, 180, 0), FALSE);
+    for (BOOL refused : {protocol->MeasurePoint(1, 2, 3, 0, 0, 1), protocol->MoveTo(1, 2, 3),
+                         protocol->SetProbeAngles(90, 180, 0)})
+        EXPECT_EQ(refused, FALSE);
     EXPECT_EQ(cosmos.CommandCount(), 1u);  // Connect's
     EXPECT_EQ(Reports().size(), 1u);
     EXPECT_TRUE(box.ui().ModelessDialogs().empty());
