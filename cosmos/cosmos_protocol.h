@@ -13,11 +13,13 @@
 #include "cosmos/cosmos_exchange.h"
 #include "cosmos/parameter_map.h"
 #include "framework/protocol.h"
+#include "framework/setting_fields.h"
 
 #include <atomic>
 #include <mutex>
 #include <string>
 
+class CConfigCosmosDlg;
 class CDlgCosmosCommand;
 
 class MitutoyoCosmosProtocol : public CMMProtocolWithThread {
@@ -44,6 +46,9 @@ public:
     ThreadFunction GetThreadFunction() override;
     BOOL EndThread() override;
     BOOL StartThread() override;
+
+    // What the host may know of the settings (framework/settings.h).
+    static std::vector<SettingInfo> DescribeSettings();
 
     // Connection (host thread).
     BOOL LaunchPartManager();
@@ -92,6 +97,10 @@ public:
     std::recursive_mutex m_parametersLock;
 
 private:
+    // The settings table: registry order, defaults, the dialog's copies.
+    using Settings = SettingTable<MitutoyoCosmosProtocol, CConfigCosmosDlg>;
+    static const Settings::Rows& SettingRows();
+
     struct ActualPoint {
         CMMPoint position;
         CMMPoint direction;  // cosines of ActualA, ActualB, ActualC

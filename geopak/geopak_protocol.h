@@ -3,10 +3,13 @@
 #pragma once
 
 #include "framework/protocol.h"
+#include "framework/setting_fields.h"
 #include "geopak/geopak_command.h"
 
 #include <mutex>
 #include <string>
+
+class CConfigDlg;
 
 class MitutoyoProtocol : public CMMProtocolWithThread {
     DECLARE_DYNCREATE_PROTOCOL(MitutoyoProtocol)
@@ -36,6 +39,9 @@ public:
     BOOL EndThread() override;
     BOOL StartThread() override;
 
+    // What the host may know of the settings (framework/settings.h).
+    static std::vector<SettingInfo> DescribeSettings();
+
     // Members, in declaration order.
     int m_debugLog;
     std::string m_applicationDirectory;
@@ -62,6 +68,10 @@ public:
     void BringGeopakWindowToFront();
 
 private:
+    // The settings table: registry order, defaults, the dialog's copies.
+    using Settings = SettingTable<MitutoyoProtocol, CConfigDlg>;
+    static const Settings::Rows& SettingRows();
+
     std::string ExchangeFile(const char* name) const;
     BOOL WriteStartupCommand(const std::string& command);
     BOOL AwaitAcknowledgement(DWORD ms, const char* question, unsigned style);
