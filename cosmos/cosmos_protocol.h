@@ -13,11 +13,13 @@
 #include "cosmos/cosmos_exchange.h"
 #include "cosmos/parameter_map.h"
 #include "framework/protocol.h"
+#include "framework/setting_fields.h"
 
 #include <atomic>
 #include <mutex>
 #include <string>
 
+class CConfigCosmosDlg;
 class CDlgCosmosCommand;
 
 class MitutoyoCosmosProtocol : public CMMProtocolWithThread {
@@ -42,6 +44,9 @@ public:
     BOOL MeasurePoint(double x, double y, double z, double i, double j, double k) override;
     ThreadFunction GetThreadFunction() override;
 
+    // What the host may know of the settings (framework/settings.h).
+    static std::vector<SettingInfo> DescribeSettings();
+
     // One exchange on the calling thread: the map is written, the answer is
     // awaited and merged into it; returns a cosmos_result code.
     int RunCommandExchange(ParameterMap& map);
@@ -54,6 +59,9 @@ private:
     // Its Cancel and close box ask for the pause; it forgets itself here
     // when its window goes.
     friend class CDlgCosmosCommand;
+    // The settings table: registry order, defaults, the dialog's copies.
+    using Settings = SettingTable<MitutoyoCosmosProtocol, CConfigCosmosDlg>;
+    static const Settings::Rows& SettingRows();
 
     struct ActualPoint {
         CMMPoint position;

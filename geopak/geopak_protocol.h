@@ -3,10 +3,13 @@
 #pragma once
 
 #include "framework/protocol.h"
+#include "framework/setting_fields.h"
 #include "geopak/geopak_command.h"
 
 #include <mutex>
 #include <string>
+
+class CConfigDlg;
 
 class MitutoyoProtocol : public CMMProtocolWithThread {
     DECLARE_DYNCREATE_PROTOCOL(MitutoyoProtocol)
@@ -41,6 +44,9 @@ public:
     // user and the caller goes on.
     void WriteCommandFile(const GeopakCommand& command);
 
+    // What the host may know of the settings (framework/settings.h).
+    static std::vector<SettingInfo> DescribeSettings();
+
 private:
     static void GeopakWorkerThread(CMMProtocolWithThread* protocol);
     BOOL WriteCommandWithRetry(const GeopakCommand& command);
@@ -72,6 +78,10 @@ private:
     int m_approachVectorPending;
     int m_useSendKey;
     int m_hasIndexableHead;
+
+    // The settings table: registry order, defaults, the dialog's copies.
+    using Settings = SettingTable<MitutoyoProtocol, CConfigDlg>;
+    static const Settings::Rows& SettingRows();
 
     // Guards m_approachVector together with m_approachVectorPending, so the
     // worker never sees the flag without the whole vector.

@@ -1,12 +1,14 @@
-// The plug-in module: the two registration records that announce the
-// protocols when the module loads, the quarter-pi constants of the protocol
-// units, the module entry (what DllMain does, callable on every OS) and the
-// resource-module guard used while a plug-in dialog is open.
+// The plug-in module: the registration records that announce the protocols
+// and describe their settings when the module loads, the quarter-pi
+// constants of the protocol units, the module entry (what DllMain does,
+// callable on every OS) and the resource-module guard used while a plug-in
+// dialog is open.
 #include "framework/plugin/module.h"
 
 #include "cosmos/cosmos_protocol.h"
 #include "dialogs/templates.h"
 #include "framework/protocol.h"
+#include "framework/settings.h"
 #include "geopak/geopak_protocol.h"
 
 #include <atomic>
@@ -15,8 +17,10 @@
 // Construction order is declaration order within this file: COSMOS is
 // announced first, and each quarter-pi is set after its protocol's record.
 static ProtocolRegister CosmosRegister("Mitutoyo - COSMOS1.3", MitutoyoCosmosProtocol::GetThisClass());
+static SettingsRegister CosmosSettings("Mitutoyo - COSMOS1.3", MitutoyoCosmosProtocol::DescribeSettings());
 static double CosmosQuarterPiValue = std::atan(1.0);
 static ProtocolRegister GeopakRegister("Mitutoyo - GEOPAK3v5.3", MitutoyoProtocol::GetThisClass());
+static SettingsRegister GeopakSettings("Mitutoyo - GEOPAK3v5.3", MitutoyoProtocol::DescribeSettings());
 static double GeopakQuarterPiValue = std::atan(1.0);
 
 namespace {

@@ -1,7 +1,10 @@
-// The process-wide list of announced protocols: ProtocolRegister records
-// add themselves while a plug-in loads and take themselves out when it
-// unloads; the host lists them in order and creates protocols by name.
+// The process-wide lists of announced protocols and of their settings
+// descriptions: ProtocolRegister and SettingsRegister records add themselves
+// while a plug-in loads and take themselves out when it unloads; the host
+// lists protocols in order, creates them by name and reads their settings.
 #include "framework/protocol.h"
+#include "framework/settings.h"
+#include "framework/text.h"
 
 #include <algorithm>
 #include <mutex>
@@ -14,9 +17,16 @@ struct Entry {
     RegisteredProtocol protocol;
 };
 
+struct SettingsEntry {
+    const SettingsRegister* owner;
+    std::string displayName;
+    std::vector<SettingInfo> settings;
+};
+
 struct Registry {
     std::mutex lock;
     std::vector<Entry> entries;
+    std::vector<SettingsEntry> settings;
 };
 
 // Created on first use and never destroyed: plug-in records may be torn down
@@ -26,21 +36,46 @@ Registry& TheRegistry() {
     return *registry;
 }
 
+template <class Record>
+void Add(std::vector<Record> Registry::*list, Record record) {
+    Registry& registry = TheRegistry();
+    std::lock_guard<std::mutex> guard(registry.lock);
+    (registry.*list).push_back(std::move(record));
+}
+
+template <class Record>
+void Remove(std::vector<Record> Registry::*list, const void* owner) {
+    Registry& registry = TheRegistry();
+    std::lock_guard<std::mutex> guard(registry.lock);
+    std::erase_if(registry.*list, [owner](const Record& r) { return r.owner == owner; });
+}
+
 }  // namespace
 
 ProtocolRegister::ProtocolRegister(const char* displayName, CRuntimeClass* runtimeClass) {
-    Registry& registry = TheRegistry();
-    std::lock_guard<std::mutex> guard(registry.lock);
-    registry.entries.push_back({this, {displayName ? displayName : "", runtimeClass}});
+    Add(&Registry::entries, Entry{this, {displayName ? displayName : "", runtimeClass}});
 }
 
-ProtocolRegister::~ProtocolRegister() {
+ProtocolRegister::~ProtocolRegister() { Remove(&Registry::entries, this); }
+
+SettingsRegister::SettingsRegister(const char* displayName, std::vector<SettingInfo> settings) {
+    Add(&Registry::settings, SettingsEntry{this, displayName ? displayName : "", std::move(settings)});
+}
+
+SettingsRegister::~SettingsRegister() { Remove(&Registry::settings, this); }
+
+std::vector<SettingInfo> RegisteredSettings(const std::string& displayName) {
     Registry& registry = TheRegistry();
     std::lock_guard<std::mutex> guard(registry.lock);
-    auto& entries = registry.entries;
-    entries.erase(std::remove_if(entries.begin(), entries.end(),
-                                 [this](const Entry& e) { return e.owner == this; }),
-                  entries.end());
+    for (const SettingsEntry& e : registry.settings)
+        if (e.displayName == displayName) return e.settings;
+    return {};
+}
+
+const SettingInfo* FindSetting(const std::vector<SettingInfo>& settings, const std::string& valueName) {
+    for (const SettingInfo& row : settings)
+        if (EqualNoCase(valueName, row.valueName)) return &row;
+    return nullptr;
 }
 
 std::vector<RegisteredProtocol> RegisteredProtocols() {

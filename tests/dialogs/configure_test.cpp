@@ -1,25 +1,38 @@
-// Configure of both protocols through the scripted host UI: what the dialog
-// is shown, what comes back on OK and what does not on Cancel or failure, the
-// COSMOS folder mending, the worker held off only around the copy back, and
-// the GEOPAK disconnection that happens whatever the user does.
+// The settings of both protocols and their Configure through the scripted
+// host UI. The description a host reads stores exactly the golden defaults,
+// names each edit and check box of its template, and every value it
+// writes comes back through ReadSettings. Configure: what the dialog is
+// shown, what comes back on OK and nothing on Cancel or failure, the COSMOS
+// folder mending, the worker held off only around the copy back, and the
+// GEOPAK disconnection that happens whatever the user does. Settings go in
+// and out through the protocols' registry operations on a .reg key only.
 #include "cosmos/cosmos_protocol.h"
 #include "dialogs/resource.h"
+#include "dialogs/templates.h"
 #include "framework/plugin/module.h"
+#include "framework/regfile.h"
 #include "geopak/geopak_protocol.h"
-#include "support/protocol_settings.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <future>
+#include <memory>
+#include <tuple>
 
 namespace {
 
 using Values = std::map<int, std::string>;
 
 constexpr auto kBound = std::chrono::seconds(5);
-const char kCancelKeys[] = "%RI{TAB}{TAB}{TAB}{DOWN}{DOWN}{TAB}{TAB}{ENTER}";
+const std::string kSection = "HKEY_CURRENT_USER\\Software\\ZOR\\CMM Protocols\\";
+
+RegFileKey Stored(_CMMProtocol& protocol, const std::string& path = "K") {
+    RegFileKey key(path);
+    protocol.WriteSettings(&key);
+    return key;
+}
 
 class ConfigureTest : public testing::Test {
 protected:
@@ -51,13 +64,44 @@ protected:
     plat::ModuleHandle moduleDuringRun = nullptr;
 };
 
-// ---------------------------------------------------------------- COSMOS
+TEST_F(ConfigureTest, EachDescriptionStoresItsGoldenDefaultsNamesItsTemplatesControlsAndRoundTrips) {
+    const std::tuple<const char*, const char*, int> cases[] = {
+        {"Mitutoyo - COSMOS1.3", "settings_cosmos_defaults.reg", IDD_CONFIG_COSMOS},
+        {"Mitutoyo - GEOPAK3v5.3", "settings_geopak_defaults.reg", IDD_CONFIG_GEOPAK}};
+    for (const auto& [name, golden, templateId] : cases) {
+        RegFileKey defaults(kSection + name), changed(kSection + name);
+        std::map<int, SettingControl> controls, inTemplate;
+        uint32_t n = 0;
+        for (const SettingInfo& row : RegisteredSettings(name)) {
+            if (row.control != SettingControl::kNone) controls[row.controlId] = row.control;
+            if (!row.written) continue;
+            const bool text = row.kind == SettingKind::kText;
+            text ? defaults.SetString(row.valueName, row.defaultText)
+                 : defaults.SetDword(row.valueName, static_cast<uint32_t>(std::stoul(row.defaultText)));
+            text ? changed.SetString(row.valueName, "v" + std::to_string(++n)) : changed.SetDword(row.valueName, ++n);
+        }
+        EXPECT_EQ(defaults.ToText(), testsupport::Golden(golden)) << name;
+        using Kind = plat::ControlKind;
+        for (const plat::DialogTemplate& dialog : PluginDialogTemplates())
+            for (const plat::ControlTemplate& k : dialog.controls)
+                if (dialog.id == templateId && (k.kind == Kind::kEdit || k.kind == Kind::kCheckBox))
+                    inTemplate[k.id] = k.kind == Kind::kEdit ? SettingControl::kEdit : SettingControl::kCheckBox;
+        EXPECT_EQ(controls, inTemplate) << name;
+        // Each value lands in a member of its own and is written back from it.
+        const std::unique_ptr<CMMProtocolWithThread> protocol(CreateProtocol(name));
+        ASSERT_TRUE(protocol) << name;
+        protocol->ReadSettings(&changed);
+        EXPECT_EQ(Stored(*protocol, kSection + name).ToText(), changed.ToText()) << name;
+    }
+}
 
 TEST_F(ConfigureTest, CosmosCancelShowsTheSettingsChangesNothingAndNeverWaitsForTheWorker) {
     MitutoyoCosmosProtocol protocol;
-    testsupport::SetSetting(protocol, "MachineType", 7);
-    testsupport::SetSetting(protocol, "GeoPak Local", 0);
-    testsupport::SetSetting(protocol, "CosmosPath", "D:\\CMM");
+    RegFileKey seed("K");
+    seed.SetDword("MachineType", 7);
+    seed.SetString("CosmosPath", "D:\\CMM");
+    protocol.ReadSettings(&seed);
+    const std::string before = Stored(protocol).ToText();
     Answer(plat::kIdCancel, {{IDC_COSMOS_PATH, "X:\\"}, {IDC_COSMOS_MACHINE_TYPE, "0"},
                              {IDC_COSMOS_CANCEL_KEYS, "zz"}, {IDC_COSMOS_GEOPAK_LOCAL, "1"}});
     protocol.m_protocolLock.Enter();  // a worker busy in its cycle
@@ -66,20 +110,19 @@ TEST_F(ConfigureTest, CosmosCancelShowsTheSettingsChangesNothingAndNeverWaitsFor
     protocol.m_protocolLock.Leave();
     ASSERT_TRUE(returned) << "Cancel waited for the worker";
     EXPECT_EQ(configured.get(), FALSE);
-    // Shown as stored, the machine type as a ticked box.
+    // Shown as stored, the machine type 7 as a ticked box; every control filled.
     EXPECT_EQ(shownTemplate, IDD_CONFIG_COSMOS);
     EXPECT_EQ(moduleDuringRun, PluginResourceModule());
-    const Values expected{{IDC_COSMOS_PATH, "D:\\CMM"}, {IDC_COSMOS_CANCEL_KEYS, kCancelKeys},
-                          {IDC_COSMOS_RESTART_KEYS1, "%R{DOWN}{ENTER}"}, {IDC_COSMOS_RESTART_KEYS2, "1{ENTER}{ENTER}"},
-                          {IDC_COSMOS_EXIT_KEYS, "%I{DOWN}{DOWN}{ENTER}"},
-                          {IDC_COSMOS_PARTMANAGER_CLASS, "xpartmngr4500drawtask9012"},
-                          {IDC_COSMOS_GEOPAK_CLASS, "xmeas_res4500drawtask9012"}, {IDC_COSMOS_GEOPAK_LOCAL, "0"},
-                          {IDC_COSMOS_MACHINE_TYPE, "1"}, {IDC_COSMOS_INDEXABLE_HEAD, "1"}};
-    EXPECT_EQ(shownValues, expected);
-    EXPECT_EQ(testsupport::StringSetting(protocol, "CosmosPath"), "D:\\CMM");
-    EXPECT_EQ(testsupport::DwordSetting(protocol, "MachineType"), 7);
-    EXPECT_EQ(testsupport::StringSetting(protocol, "CancelGEOPAKMacroString"), kCancelKeys);
-    EXPECT_EQ(testsupport::DwordSetting(protocol, "GeoPak Local"), 0);
+    EXPECT_EQ(shownValues.size(), 10u);
+    EXPECT_EQ(shownValues[IDC_COSMOS_PATH] + shownValues[IDC_COSMOS_MACHINE_TYPE] + shownValues[IDC_COSMOS_EXIT_KEYS],
+              "D:\\CMM1%I{DOWN}{DOWN}{ENTER}");
+    // Neither a dialog that cannot be shown nor a missing template changes anything.
+    Answer(-1, {{IDC_COSMOS_PATH, "X"}});
+    EXPECT_EQ(protocol.Configure(), FALSE);
+    PluginDllMain(nullptr, kProcessDetach, nullptr);
+    EXPECT_EQ(protocol.Configure(), FALSE);
+    EXPECT_EQ(sandbox.ui().ModalTemplatesShown().size(), 2u);
+    EXPECT_EQ(Stored(protocol).ToText(), before);
 }
 
 TEST_F(ConfigureTest, CosmosOkMendsTheFolderToExactlyOneBackslash) {
@@ -91,29 +134,15 @@ TEST_F(ConfigureTest, CosmosOkMendsTheFolderToExactlyOneBackslash) {
         MitutoyoCosmosProtocol protocol;
         Answer(plat::kIdOk, {{IDC_COSMOS_PATH, typed}});
         EXPECT_EQ(protocol.Configure(), TRUE) << typed;
-        EXPECT_EQ(testsupport::StringSetting(protocol, "CosmosPath"), stored) << "typed \"" << typed << "\"";
+        std::string path;
+        EXPECT_TRUE(Stored(protocol).GetString("CosmosPath", path));
+        EXPECT_EQ(path, stored) << "typed \"" << typed << "\"";
     }
 }
-
-TEST_F(ConfigureTest, CosmosReturnsFalseWhenTheDialogCannotBeShown) {
-    MitutoyoCosmosProtocol protocol;
-    testsupport::SetSetting(protocol, "CosmosPath", "C:\\KEEP");
-    Answer(-1, {{IDC_COSMOS_PATH, "X"}});
-    EXPECT_EQ(protocol.Configure(), FALSE);
-    EXPECT_EQ(testsupport::StringSetting(protocol, "CosmosPath"), "C:\\KEEP");
-
-    PluginDllMain(nullptr, kProcessDetach, nullptr);  // no template anywhere
-    EXPECT_EQ(protocol.Configure(), FALSE);
-    EXPECT_EQ(testsupport::StringSetting(protocol, "CosmosPath"), "C:\\KEEP");
-    EXPECT_EQ(sandbox.ui().ModalTemplatesShown().size(), 1u);
-}
-
-// ---------------------------------------------------------------- GEOPAK
 
 // Records the order of disconnection and dialog; connects without GEOPAK.
 class RecordingGeopak : public MitutoyoProtocol {
 public:
-    BOOL ConnectForTest() { return _CMMProtocol::Connect(); }
     BOOL Disconnect() override {
         events.push_back("disconnect");
         return _CMMProtocol::Disconnect();
@@ -123,7 +152,8 @@ public:
 
 TEST_F(ConfigureTest, GeopakDisconnectsBeforeTheDialogWhateverTheAnswer) {
     RecordingGeopak protocol;
-    ASSERT_TRUE(protocol.ConnectForTest());
+    const std::string before = Stored(protocol).ToText();
+    ASSERT_TRUE(protocol._CMMProtocol::Connect());
     sandbox.ui().QueueModal([&](const plat::DialogTemplate&, Values& values) {
         protocol.events.push_back(protocol.IsConnected() ? "dialog, connected" : "dialog");
         values[IDC_GEOPAK_EXCHANGE_DIRECTORY] = "Q:\\";
@@ -132,9 +162,9 @@ TEST_F(ConfigureTest, GeopakDisconnectsBeforeTheDialogWhateverTheAnswer) {
     EXPECT_EQ(protocol.Configure(), FALSE);
     EXPECT_EQ(protocol.events, (std::vector<std::string>{"disconnect", "dialog"}));
     EXPECT_FALSE(protocol.IsConnected());
-    EXPECT_EQ(testsupport::StringSetting(protocol, "GeoPak Exchange Directory"), "C:\\DATA\\");
+    EXPECT_EQ(Stored(protocol).ToText(), before);
 
-    ASSERT_TRUE(protocol.ConnectForTest());
+    ASSERT_TRUE(protocol._CMMProtocol::Connect());
     Answer(-1);  // the dialog cannot be shown
     EXPECT_EQ(protocol.Configure(), FALSE);
     EXPECT_EQ(protocol.events.size(), 3u);
@@ -145,7 +175,6 @@ TEST_F(ConfigureTest, GeopakDisconnectsBeforeTheDialogWhateverTheAnswer) {
     EXPECT_EQ(protocol.events.size(), 3u);
     EXPECT_EQ(shownTemplate, IDD_CONFIG_GEOPAK);
     EXPECT_EQ(moduleDuringRun, PluginResourceModule());
-    EXPECT_EQ(shownValues.size(), 9u);
 }
 
 }  // namespace

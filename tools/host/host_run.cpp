@@ -136,6 +136,9 @@ int CmdRun(int argc, char** argv) {
         std::fprintf(stderr, "cmmhost run: %s:%d: %s\n", args.script.c_str(), script.errorLine, script.error.c_str());
         return 2;
     }
+    // Before the claim that others can see: a Ctrl-C sent once it is seen
+    // must find the handler in place, not end the process outright.
+    InstallCtrlCHandler();
     unsigned long holder = 0;
     if (!plat::ClaimInstallation(holder)) {
         std::fprintf(stderr, "cmmhost run: another cmmhost (pid %lu) is driving this installation\n", holder);
@@ -143,7 +146,6 @@ int CmdRun(int argc, char** argv) {
     }
     EventPrinter printer(stdout, args.csv);
     Watchdog watchdog(args.timeoutSeconds, [&printer] { printer.Event("watchdog", "time limit reached"); });
-    InstallCtrlCHandler();
     RunGuard guard([&printer](const std::string& why) { printer.Event("ended", why); });
 
     std::unique_ptr<CMMProtocolWithThread> protocol;

@@ -4,17 +4,12 @@
 #include "host_signal.h"
 #include "host_status.h"
 
+#include "framework/settings.h"
+
 #include <algorithm>
 #include <cmath>
-#include <set>
 
 namespace {
-
-// Integer settings of both protocols; every other value name is a string.
-const std::set<std::string> kIntegerSettings = {
-    "GeoPak Local", "Has PH9/PH10 Head", "DEBUG", "MachineType", "REMOTESTARTTIMEOUT",
-    "Use Send KEY", "Automatic Startup",
-};
 
 uint32_t ToDword(const std::string& text, bool& ok) {
     char* end = nullptr;
@@ -122,9 +117,10 @@ HostSession::Outcome HostSession::Measure(const ScriptCommand& c) {
     const std::vector<double>& n = c.numbers;
     const size_t before = m_positionsSinceMark.load();
     const int result = m_protocol.MeasurePoint(n[0], n[1], n[2], n[3], n[4], n[5]);
-    const bool pointComesThroughRecording =
-        std::string(m_protocol.GetRuntimeClass()->m_lpszClassName) == "MitutoyoProtocol";
-    const bool wait = result != 0 && m_measureWaitMs > 0 && pointComesThroughRecording &&
+    // A protocol that tracks reports a probed point through its tracking
+    // poll, which the next command may end before the point is out.
+    const bool pointComesThroughTracking = m_protocol.IsTrackingSupported() != FALSE;
+    const bool wait = result != 0 && m_measureWaitMs > 0 && pointComesThroughTracking &&
                       m_protocol.IsTransactionStarted();
     const bool arrived = !wait || WaitForPositions(before + 1, m_measureWaitMs);
     if (m_hooks.result) m_hooks.result(c.line, c.verb, result);
@@ -160,9 +156,12 @@ bool HostSession::WaitForPositions(size_t count, double virtualMs) {
 }
 
 int HostSession::Configure(const ScriptCommand& c) {
+    // Stored with the type the protocol reads; a name it does not describe as text.
+    const std::vector<SettingInfo> described = RegisteredSettings(m_protocol.GetProtocolName());
     for (const auto& [name, value] : c.settings) {
         bool ok = true;
-        if (kIntegerSettings.count(name)) {
+        const SettingInfo* row = FindSetting(described, name);
+        if (row && row->kind == SettingKind::kInteger) {
             uint32_t v = ToDword(value, ok);
             if (!ok || !m_store.SetDword(name, v)) return 0;
         } else if (!m_store.SetString(name, value)) {

@@ -32,11 +32,12 @@ public:
     HostSession& operator=(const HostSession&) = delete;
 
     bool Start();  // client callback, then the worker thread
-    // In a GEOPAK transaction, how long (virtual ms) `measure` waits for its
-    // point to arrive before the script goes on; 0: it does not wait. GEOPAK
-    // reports a probe's point through the recording's next poll, and the next
-    // command ends that recording, dropping a point still on its way. (COSMOS
-    // polls positions without end and announces the probe itself: no wait.)
+    // In a transaction of a protocol that supports tracking, how long
+    // (virtual ms) `measure` waits for its point to arrive before the script
+    // goes on; 0: it does not wait. Such a protocol (GEOPAK) reports a probe's
+    // point through its recording's next poll, and the next command ends that
+    // recording, dropping a point still on its way. (COSMOS does not track:
+    // it polls positions without end and announces the probe itself.)
     void SetMeasureWait(double virtualMs) { m_measureWaitMs = virtualMs; }
     Outcome Run(const std::vector<ScriptCommand>& commands);
     void Finish();  // idempotent

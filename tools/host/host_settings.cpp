@@ -6,13 +6,9 @@
 // line; write has the protocol store its settings (a file is saved
 // atomically). A malformed file is reported with its line and left untouched.
 #include "commands.h"
-#include "plugin_loader.h"
 #include "settings_store.h"
 
-#include "framework/protocol.h"
-
 #include <cstdio>
-#include <memory>
 #include <string>
 
 const char kSettingsUsage[] =
@@ -23,24 +19,6 @@ const char kSettingsUsage[] =
 
 namespace {
 
-struct SettingsArgs {
-    std::string action, name, plugin;
-    StoreChoice store;
-};
-
-bool ParseArgs(int argc, char** argv, SettingsArgs& a) {
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (TakeStoreOption(argc, argv, i, a.store)) continue;
-        if (arg == "--plugin" && i + 1 < argc) a.plugin = argv[++i];
-        else if (arg.rfind("--", 0) == 0) return false;
-        else if (a.action.empty()) a.action = arg;
-        else if (a.name.empty()) a.name = arg;
-        else return false;
-    }
-    return (a.action == "show" || a.action == "write") && !a.name.empty() && StoreChosen(a.store);
-}
-
 void PrintValue(const std::string& name, const RegFileKey::Value& value) {
     if (value.isDword) {
         std::printf("%s = dword:%08x (%u)\n", name.c_str(), static_cast<unsigned>(value.dword),
@@ -50,40 +28,22 @@ void PrintValue(const std::string& name, const RegFileKey::Value& value) {
     }
 }
 
-int Fail(const std::string& what) {
-    std::fprintf(stderr, "cmmhost: %s\n", what.c_str());
-    return 1;
-}
-
 }  // namespace
 
 int CmdSettings(int argc, char** argv) {
-    SettingsArgs a;
-    if (!ParseArgs(argc, argv, a)) {
+    StoreCommand command;
+    const bool parsed = command.Parse(argc, argv, 2, false);
+    const std::string action = parsed ? command.Words()[0] : "";
+    if (action != "show" && action != "write") {
         std::fputs(kSettingsUsage, stderr);
         return 2;
     }
-    std::string error;
-    if (!LoadPlugin(a.plugin, error)) return Fail(error);
-    std::unique_ptr<CMMProtocolWithThread> protocol(CreateProtocol(a.name));
-    if (!protocol) return Fail("no protocol named \"" + a.name + "\" (see cmmhost protocols)");
-    std::unique_ptr<SettingsStore> store = SettingsStore::Open(a.store, a.name, error, a.action != "show");
-    if (!store) return Fail(error);
-    protocol->ReadSettings(&store->Key());
-    if (a.action == "show") {
-        // The protocol writes into a copy, so values it does not write itself
-        // (but reads) still appear as stored.
-        RegFileKey listing = store->Listing();
-        protocol->WriteSettings(&listing);
-        for (const auto& [name, value] : listing.Values()) PrintValue(name, value);
-        return 0;
-    }
-    protocol->WriteSettings(&store->Key());
-    try {
-        store->Save();
-    } catch (const RegFileError& e) {
-        return Fail(e.what());
-    }
-    std::printf("wrote the settings to %s\n", store->Name().c_str());
+    if (!command.CreateProtocol() || !command.OpenStore(action != "show")) return 1;
+    if (action == "write") return command.WriteAndSave();
+    // The protocol writes into a copy, so values it does not write itself
+    // (but reads) still appear as stored.
+    RegFileKey listing = command.Store().Listing();
+    command.Protocol().WriteSettings(&listing);
+    for (const auto& [name, value] : listing.Values()) PrintValue(name, value);
     return 0;
 }

@@ -5,6 +5,7 @@
 #include "plugin_loader.h"
 
 #include <cctype>
+#include <cstdio>
 
 namespace {
 
@@ -103,4 +104,53 @@ std::unique_ptr<SettingsStore> SettingsStore::Open(const StoreChoice& choice, co
         return nullptr;
     }
     return store;
+}
+
+bool StoreCommand::Parse(int argc, char** argv, size_t words, bool takesSet) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        const bool more = i + 1 < argc;
+        if (TakeStoreOption(argc, argv, i, m_choice)) continue;
+        if (arg == "--plugin" && more) m_plugin = argv[++i];
+        else if (arg == "--set" && more && takesSet) m_sets.push_back(argv[++i]);
+        else if (arg.rfind("--", 0) == 0 || m_words.size() == words) return false;
+        else m_words.push_back(arg);
+    }
+    return m_words.size() == words && StoreChosen(m_choice);
+}
+
+namespace {
+
+bool Failed(const std::string& what) {
+    std::fprintf(stderr, "cmmhost: %s\n", what.c_str());
+    return false;
+}
+
+}  // namespace
+
+bool StoreCommand::CreateProtocol() {
+    std::string error;
+    if (!LoadPlugin(m_plugin, error)) return Failed(error);
+    m_protocol.reset(::CreateProtocol(DisplayName()));
+    return m_protocol ? true : Failed("no protocol named \"" + DisplayName() + "\" (see cmmhost protocols)");
+}
+
+bool StoreCommand::OpenStore(bool forWriting) {
+    std::string error;
+    m_store = SettingsStore::Open(m_choice, DisplayName(), error, forWriting);
+    if (!m_store) return Failed(error);
+    m_protocol->ReadSettings(&m_store->Key());
+    return true;
+}
+
+int StoreCommand::WriteAndSave() {
+    m_protocol->WriteSettings(&m_store->Key());
+    try {
+        m_store->Save();
+    } catch (const RegFileError& e) {
+        Failed(e.what());
+        return 1;
+    }
+    std::printf("wrote the settings to %s\n", m_store->Name().c_str());
+    return 0;
 }

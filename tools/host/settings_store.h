@@ -4,10 +4,12 @@
 // way; only saving and listing differ.
 #pragma once
 
+#include "framework/protocol.h"
 #include "framework/regfile.h"
 
 #include <memory>
 #include <string>
+#include <vector>
 
 struct StoreChoice {
     std::string file;       // --store FILE
@@ -40,6 +42,38 @@ public:
     virtual void Save() = 0;
     // The file, or the registry key's full name, for messages.
     virtual std::string Name() const = 0;
+};
+
+// What `settings` and `configure` share: their command line, the protocol
+// created by display name with its settings read from the store, and the
+// settings written back. Each step that fails prints its reason (the exit
+// code is the caller's).
+class StoreCommand {
+public:
+    // `words` positional words (the display name last), the store options,
+    // --plugin PATH and, with takesSet, any number of --set NAME=VALUE. False
+    // for anything else, a word too many or too few, or not exactly one store.
+    bool Parse(int argc, char** argv, size_t words, bool takesSet);
+    const std::vector<std::string>& Words() const { return m_words; }
+    const std::string& DisplayName() const { return m_words.back(); }
+    const std::vector<std::string>& Sets() const { return m_sets; }
+
+    // Loads the plug-in and creates the protocol.
+    bool CreateProtocol();
+    // Opens the store and lets the protocol read its settings from it.
+    bool OpenStore(bool forWriting);
+    // Has the protocol write its settings into the store and saves it: 0, or 1 on failure.
+    int WriteAndSave();
+
+    CMMProtocolWithThread& Protocol() { return *m_protocol; }
+    SettingsStore& Store() { return *m_store; }
+
+private:
+    std::vector<std::string> m_words, m_sets;
+    std::string m_plugin;
+    StoreChoice m_choice;
+    std::unique_ptr<CMMProtocolWithThread> m_protocol;
+    std::unique_ptr<SettingsStore> m_store;
 };
 
 // Settings changed for one run only: reads see the changes first, then the
