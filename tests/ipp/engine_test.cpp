@@ -103,27 +103,6 @@ TEST(IppEngine, Transcripts) {
     EXPECT_FALSE(tools.Load("P1 x\n", bad));
 }
 
-TEST(IppEngine, ProbeReportsInPartCoordinates) {
-    Server s;
-    s.Run(kStart);
-    // Part origin at (100, 50, 0), turned by 90 degrees about z.
-    Lines out = s.Run({"00003 SetCsyTransformation(PartCsy, 100, 50, 0, 0, 90, 0)", "00004 SetCoordSystem(PartCsy)",
-                       "00005 OnPtMeasReport(X(), Y(), Z(), IJK(), ER(), Tool.A())", "00006 GoTo(X(0), Y(0), Z(10))",
-                       "00007 PtMeas(X(0), Y(0), Z(0))", "00008 GetCsyTransformation(PartCsy)",
-                       "00009 GetCoordSystem()"});
-    EXPECT_EQ(Lines(out.end() - 7, out.end()),
-              (Lines{"00006 %", "00007 # X(0), Y(0), Z(0.5), IJK(0, 0, 1), ER(1), Tool.A(0)", "00007 %",
-                     "00008 # GetCsyTransformation(100, 50, 0, 0, 90, 0)", "00008 %", "00009 # CoordSystem(PartCsy)",
-                     "00009 %"}));
-    const Lines calls = s.machine.Calls();
-    ASSERT_EQ(calls.size(), 3u);
-    EXPECT_EQ(calls[1], "MoveTo 100 50 10");
-    EXPECT_EQ(calls[2], "Measure 100 50 0 dir 0 0 -1");
-    // Ten along the part's x is ten along the machine's y.
-    s.Run({"00010 GoTo(X(10))"});
-    EXPECT_EQ(s.machine.Calls().back(), "MoveTo 100 60 0.5");
-}
-
 TEST(IppEngine, MoveDaemonRateAndStop) {
     Server s;
     s.Run(kStart);
