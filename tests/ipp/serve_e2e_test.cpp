@@ -31,12 +31,12 @@ public:
                                 e2e::Bin("Mitutoyo.cmm"), "--port", "0", "--tools",
                                 world.sandbox().Root() + "/tools.txt", "--answers", "no", "--timeout", "120"});
         const std::regex listening("listening on 127\\.0\\.0\\.1:([0-9]+)");
-        for (auto end = Clock::now() + std::chrono::seconds(20); started && port.empty() && Clock::now() < end;) {
+        testsupport::Eventually([&] {
             std::smatch m;
-            std::string out = server.Output();
-            if (std::regex_search(out, m, listening)) port = m[1];
-            else std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
+            const std::string out = server.Output();
+            if (started && std::regex_search(out, m, listening)) port = m[1];
+            return !started || !port.empty();
+        }, 20000);
     }
     ~Served() {
         server.Interrupt();
