@@ -2,30 +2,15 @@
 // read through the plug-in's own answer path (target: under 1 s), and a .reg
 // store of 100 000 values loaded and every value looked up, as `cmmhost
 // settings show` does (target: under 1 s). Both must grow linearly.
+#include "bench_support.h"
 #include "cosmos/cosmos_exchange.h"
 #include "framework/regfile.h"
 
 #include <benchmark/benchmark.h>
 
-#include <filesystem>
 #include <fstream>
 
-namespace fs = std::filesystem;
-
 namespace {
-
-struct Scratch {
-    fs::path root = fs::temp_directory_path() / ("cmm-bench-inputs-" + std::to_string(plat::CurrentProcessId()));
-    Scratch() {
-        fs::create_directories(root / "V");
-        plat::SetDriveMap({{'C', root.string()}});
-        plat::SetTimeScale(1.0);
-    }
-    ~Scratch() {
-        std::error_code error;
-        fs::remove_all(root, error);
-    }
-};
 
 std::string AnswerOf(int64_t names) {
     std::string text = "Error=0\r\n";
@@ -34,14 +19,15 @@ std::string AnswerOf(int64_t names) {
 }
 
 void BM_CosmosAnswerOfManyNames(benchmark::State& state) {
-    Scratch scratch;
+    const bench::Scratch scratch("inputs");
+    const std::string answer = "C:\\COSMOS\\VELMOR\\GEO_ZOR.DAT";
     const std::string text = AnswerOf(state.range(0));
     for (auto _ : state) {
         state.PauseTiming();
-        std::ofstream((scratch.root / "V" / "GEO_ZOR.DAT").string(), std::ios::binary) << text;
+        std::ofstream(plat::NativePath(answer), std::ios::binary) << text;
         ParameterMap map;
         state.ResumeTiming();
-        const int result = AwaitCosmosAnswer(map, "C:\\V\\GEO_ZOR.DAT", "C:\\V\\REMOTE.MSG", nullptr, 0, 1000);
+        const int result = AwaitCosmosAnswer(map, answer, "C:\\COSMOS\\VELMOR\\REMOTE.MSG", nullptr, 0, 1000);
         benchmark::DoNotOptimize(result);
         if (map.GetCount() != static_cast<size_t>(state.range(0)) + 1) state.SkipWithError("names lost");
     }

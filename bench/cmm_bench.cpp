@@ -58,42 +58,49 @@ std::vector<Row> TimedRows(const std::string& figure, const std::string& where, 
             Row{figure + " p99", where, Percentile(ms, 0.99), "ms", limit, p99Target, true, ""}};
 }
 
-std::vector<double> CosmosExchanges(MitutoyoCosmosProtocol& protocol, int count) {
+void Add(std::vector<Row>& rows, const std::vector<Row>& more) { rows.insert(rows.end(), more.begin(), more.end()); }
+
+// The real ms of each of count calls of once that succeed; the others are
+// counted in failed, and with stopAtFailure the first ends the run, timeless.
+std::vector<double> TimeEach(int count, const std::function<bool()>& once, int& failed, bool stopAtFailure) {
     std::vector<double> ms;
+    failed = 0;
     for (int i = 0; i < count; ++i) {
-        ParameterMap poll;
-        poll["Cmd"] = 5.0;
         const auto start = Clock::now();
-        if (protocol.RunCommandExchange(poll) != 0) return {};
-        ms.push_back(Ms(Clock::now() - start));
+        if (once()) ms.push_back(Ms(Clock::now() - start));
+        else if (++failed, stopAtFailure) return {};
     }
     return ms;
+}
+
+std::vector<Row> CosmosExchangeRows(MitutoyoCosmosProtocol& protocol, const std::string& where) {
+    int failed = 0;
+    const std::vector<double> ms = TimeEach(300, [&] {
+        ParameterMap poll;
+        poll["Cmd"] = 5.0;
+        return protocol.RunCommandExchange(poll) == 0;
+    }, failed, true);
+    return TimedRows("COSMOS exchange", where, ms, kCosmosExchangeMs, 1.05, 1.25);
 }
 
 // A round trip whose answer missed the first look counts as missed; under
 // load that happens, and the times of the others still tell.
-std::vector<double> GeopakRoundTrips(MitutoyoProtocol& protocol, int count, int& missed) {
-    std::vector<double> ms;
-    missed = 0;
-    for (int i = 0; i < count; ++i) {
-        GeopakCommand poll(5);
-        const auto start = Clock::now();
-        if (protocol.SendGEOPAKCommand(poll)) ms.push_back(Ms(Clock::now() - start));
-        else ++missed;
-    }
-    return ms;
-}
-
 std::vector<Row> GeopakRoundTripRows(MitutoyoProtocol& protocol, const std::string& where) {
     int missed = 0;
-    std::vector<Row> rows = TimedRows("GEOPAK round trip", where, GeopakRoundTrips(protocol, 100, missed),
-                                      kGeopakRoundTripMs, 1.05, 1.2);
+    const std::vector<double> ms = TimeEach(100, [&] {
+        GeopakCommand poll(5);
+        return protocol.SendGEOPAKCommand(poll) != FALSE;
+    }, missed, false);
+    std::vector<Row> rows = TimedRows("GEOPAK round trip", where, ms, kGeopakRoundTripMs, 1.05, 1.2);
     if (missed > 0) rows[0].note = std::to_string(missed) + " of 100 missed the first look";
     return rows;
 }
 
-// Positions (TYPE 2) per second reaching the host while a transaction is open.
-double RecordingRate(CMMProtocolWithThread& protocol, double seconds) {
+// Positions (TYPE 2) per second reaching the host while a transaction is
+// open, with the protocol's worker started for it.
+Row RecordingRow(CMMProtocolWithThread& protocol, const std::string& name, const std::string& where,
+                 double perSecond, double seconds) {
+    protocol.StartThread();
     std::atomic<long> positions{0};
     protocol.SetClient([&](const ClientMessage& m) { positions += m.type == 2; });
     protocol.CMMProtocolWithThread::OnStartTransaction();
@@ -109,91 +116,48 @@ double RecordingRate(CMMProtocolWithThread& protocol, double seconds) {
     const double elapsed = Ms(Clock::now() - start) / 1000;
     protocol.CMMProtocolWithThread::OnStopTransaction();
     protocol.SetClient(nullptr);
-    return static_cast<double>(points) / elapsed;
+    return Row{name + " recording", where, static_cast<double>(points) / elapsed, "points/s", perSecond, 0.95, false,
+               ""};
+}
+
+// Ends a run without the vendor side's own disconnect.
+void Leave(CMMProtocolWithThread& protocol) {
+    protocol.CMMProtocolWithThread::Disconnect();
+    protocol.EndThread();
 }
 
 // Share of one core this process spends while body runs.
-double CpuPercent(const std::function<void()>& body) {
+Row CpuRow(const std::string& figure, const std::string& where, const std::function<void()>& body) {
     const double cpu = ProcessCpuSeconds();
     const auto start = Clock::now();
     body();
-    return 100.0 * (ProcessCpuSeconds() - cpu) / (Ms(Clock::now() - start) / 1000);
-}
-
-Row CpuRow(const std::string& figure, const std::string& where, double percent) {
+    const double percent = 100.0 * (ProcessCpuSeconds() - cpu) / (Ms(Clock::now() - start) / 1000);
     return Row{"CPU while waiting: " + figure, where, percent, "% core", 0.5, 1.0, true, ""};
 }
 
-std::vector<Row> BreakdownRows();
+Row IdleCpuRow(const std::string& where, const Options& o) {
+    return CpuRow("idle connected", where, [&] { plat::Sleep(static_cast<uint32_t>(o.seconds * 1000)); });
+}
 
-std::vector<Row> InProcessRows(const Options& o) {
-    std::vector<Row> rows;
-    {
-        Scratch scratch("latency");
-        const std::string dos = "C:\\GEO_ZOR.DAT";
-        std::vector<double> ms;
-        for (int i = 0; i < 300; ++i) {
-            plat::RemoveFile(dos);
-            std::atomic<Clock::rep> createdAt{0};
-            std::thread writer([&] {
-                std::this_thread::sleep_for(std::chrono::microseconds(300));
-                createdAt = Clock::now().time_since_epoch().count();
-                std::ofstream(plat::NativePath(dos)) << "Error=0\n";
-            });
-            const bool seen = WaitForFile(dos, 5000);
-            const auto returnedAt = Clock::now().time_since_epoch().count();
-            writer.join();
-            if (seen) ms.push_back(Ms(Clock::duration(returnedAt - createdAt.load())));
-        }
-        rows.push_back(Row{"WaitForFile latency over the file's appearance (median)", "in-process",
-                           Percentile(ms, 0.5), "ms", 1.0, 1.0, true, "limit: 1 ms added"});
+Row WaitForFileLatencyRow() {
+    Scratch scratch("latency");
+    const std::string dos = "C:\\GEO_ZOR.DAT";
+    std::vector<double> ms;
+    for (int i = 0; i < 300; ++i) {
+        plat::RemoveFile(dos);
+        std::atomic<Clock::rep> createdAt{0};
+        std::thread writer([&] {
+            std::this_thread::sleep_for(std::chrono::microseconds(300));
+            createdAt = Clock::now().time_since_epoch().count();
+            std::ofstream(plat::NativePath(dos)) << "Error=0\n";
+        });
+        const bool seen = WaitForFile(dos, 5000);
+        const auto returnedAt = Clock::now().time_since_epoch().count();
+        writer.join();
+        if (seen) ms.push_back(Ms(Clock::duration(returnedAt - createdAt.load())));
     }
-    {
-        Scratch scratch("cosmos");
-        Responder side = CosmosSide();
-        auto cosmos = Fresh<MitutoyoCosmosProtocol>();
-        for (Row& r : TimedRows("COSMOS exchange", "in-process", CosmosExchanges(*cosmos, 300), kCosmosExchangeMs,
-                                1.05, 1.25))
-            rows.push_back(r);
-        cosmos->CMMProtocolWithThread::Connect();
-        cosmos->StartThread();
-        rows.push_back(Row{"COSMOS recording", "in-process", RecordingRate(*cosmos, o.seconds), "points/s",
-                           kCosmosPerSecond, 0.95, false, ""});
-        cosmos->CMMProtocolWithThread::Disconnect();
-        cosmos->EndThread();
-    }
-    for (Row& r : BreakdownRows()) rows.push_back(r);
-    {
-        Scratch scratch("geopak");
-        Responder side = GeopakSide();
-        auto geopak = Fresh<MitutoyoProtocol>();
-        for (Row& r : GeopakRoundTripRows(*geopak, "in-process")) rows.push_back(r);
-        geopak->CMMProtocolWithThread::Connect();
-        geopak->StartThread();
-        rows.push_back(Row{"GEOPAK recording", "in-process", RecordingRate(*geopak, o.seconds), "points/s",
-                           kGeopakPerSecond, 0.95, false, ""});
-        geopak->CMMProtocolWithThread::Disconnect();
-        geopak->EndThread();
-    }
-    {
-        Scratch scratch("cpu");
-        auto cosmos = Fresh<MitutoyoCosmosProtocol>();
-        cosmos->CMMProtocolWithThread::Connect();
-        cosmos->StartThread();
-        rows.push_back(CpuRow("idle connected", "in-process",
-                              CpuPercent([&] { plat::Sleep(static_cast<uint32_t>(o.seconds * 1000)); })));
-        cosmos->CMMProtocolWithThread::Disconnect();
-        cosmos->EndThread();
-        // The wait of a command nobody answers, bounded here by its time-out.
-        plat::Event never(true);
-        plat::Event* const events[] = {&never};
-        ParameterMap map;
-        rows.push_back(CpuRow("unanswered command", "in-process", CpuPercent([&] {
-                                  AwaitCosmosAnswer(map, kVelmor + "GEO_ZOR.DAT", kVelmor + "REMOTE.MSG", events, 1,
-                                                    static_cast<DWORD>(o.seconds * 1000));
-                              })));
-    }
-    return rows;
+    return Row{"WaitForFile latency over the file's appearance (median)", "in-process", Percentile(ms, 0.5), "ms", 1.0,
+               1.0, true, "limit: 1 ms added"};
 }
 
 // Where an exchange's time goes: its two fixed waits, each against its
@@ -222,6 +186,44 @@ std::vector<Row> BreakdownRows() {
             Row{"  part: message-file look (median)", "in-process", Percentile(look, 0.5), "ms", 10, 1.05, true, ""},
             Row{"  part: parameter file + backup written (median)", "in-process", Percentile(write, 0.5), "ms", 0, 0,
                 true, "no model share"}};
+}
+
+std::vector<Row> InProcessRows(const Options& o) {
+    std::vector<Row> rows{WaitForFileLatencyRow()};
+    {
+        Scratch scratch("cosmos");
+        Responder side = CosmosSide();
+        auto cosmos = Fresh<MitutoyoCosmosProtocol>();
+        Add(rows, CosmosExchangeRows(*cosmos, "in-process"));
+        cosmos->CMMProtocolWithThread::Connect();
+        rows.push_back(RecordingRow(*cosmos, "COSMOS", "in-process", kCosmosPerSecond, o.seconds));
+        Leave(*cosmos);
+    }
+    Add(rows, BreakdownRows());
+    {
+        Scratch scratch("geopak");
+        Responder side = GeopakSide();
+        auto geopak = Fresh<MitutoyoProtocol>();
+        Add(rows, GeopakRoundTripRows(*geopak, "in-process"));
+        geopak->CMMProtocolWithThread::Connect();
+        rows.push_back(RecordingRow(*geopak, "GEOPAK", "in-process", kGeopakPerSecond, o.seconds));
+        Leave(*geopak);
+    }
+    Scratch scratch("cpu");
+    auto cosmos = Fresh<MitutoyoCosmosProtocol>();
+    cosmos->CMMProtocolWithThread::Connect();
+    cosmos->StartThread();
+    rows.push_back(IdleCpuRow("in-process", o));
+    Leave(*cosmos);
+    // The wait of a command nobody answers, bounded here by its time-out.
+    plat::Event never(true);
+    plat::Event* const events[] = {&never};
+    ParameterMap map;
+    rows.push_back(CpuRow("unanswered command", "in-process", [&] {
+        AwaitCosmosAnswer(map, kVelmor + "GEO_ZOR.DAT", kVelmor + "REMOTE.MSG", events, 1,
+                          static_cast<DWORD>(o.seconds * 1000));
+    }));
+    return rows;
 }
 
 // Resident memory after 1k and after many COSMOS exchanges. At 20 ms each,
@@ -260,14 +262,9 @@ std::vector<Row> SimRows(const Options& o) {
             std::fprintf(stderr, "cmm_bench: cmmsim's COSMOS did not connect\n");
             return rows;
         }
-        for (Row& r : TimedRows("COSMOS exchange", "cmmsim", CosmosExchanges(*cosmos, 300), kCosmosExchangeMs,
-                                1.05, 1.25))
-            rows.push_back(r);
-        cosmos->StartThread();
-        rows.push_back(Row{"COSMOS recording", "cmmsim", RecordingRate(*cosmos, o.seconds), "points/s",
-                           kCosmosPerSecond, 0.95, false, ""});
-        rows.push_back(CpuRow("idle connected", "cmmsim",
-                              CpuPercent([&] { plat::Sleep(static_cast<uint32_t>(o.seconds * 1000)); })));
+        Add(rows, CosmosExchangeRows(*cosmos, "cmmsim"));
+        rows.push_back(RecordingRow(*cosmos, "COSMOS", "cmmsim", kCosmosPerSecond, o.seconds));
+        rows.push_back(IdleCpuRow("cmmsim", o));
         cosmos->Disconnect();
         cosmos->EndThread();
     }
@@ -278,25 +275,19 @@ std::vector<Row> SimRows(const Options& o) {
         if (world.Ok() && cosmos->Connect()) {
             ParameterMap move;
             move["Cmd"] = 5.0;
-            rows.push_back(CpuRow("unanswered command", "cmmsim",
-                                  CpuPercent([&] { cosmos->RunCommandExchange(move); })));
+            rows.push_back(CpuRow("unanswered command", "cmmsim", [&] { cosmos->RunCommandExchange(move); }));
             cosmos->CMMProtocolWithThread::Disconnect();
         }
     }
-    {
-        SimWorld world({"--poll-position"});
-        auto geopak = Fresh<MitutoyoProtocol>();
-        if (!world.Ok() || !geopak->Connect()) {
-            std::fprintf(stderr, "cmm_bench: cmmsim's GEOPAK did not connect\n");
-            return rows;
-        }
-        for (Row& r : GeopakRoundTripRows(*geopak, "cmmsim")) rows.push_back(r);
-        geopak->StartThread();
-        rows.push_back(Row{"GEOPAK recording", "cmmsim", RecordingRate(*geopak, o.seconds), "points/s",
-                           kGeopakPerSecond, 0.95, false, ""});
-        geopak->CMMProtocolWithThread::Disconnect();
-        geopak->EndThread();
+    SimWorld world({"--poll-position"});
+    auto geopak = Fresh<MitutoyoProtocol>();
+    if (!world.Ok() || !geopak->Connect()) {
+        std::fprintf(stderr, "cmm_bench: cmmsim's GEOPAK did not connect\n");
+        return rows;
     }
+    Add(rows, GeopakRoundTripRows(*geopak, "cmmsim"));
+    rows.push_back(RecordingRow(*geopak, "GEOPAK", "cmmsim", kGeopakPerSecond, o.seconds));
+    Leave(*geopak);
     return rows;
 }
 
@@ -353,9 +344,9 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "cmm_bench: in-process figures ...\n");
     std::vector<Row> rows = InProcessRows(options);
     std::fprintf(stderr, "cmm_bench: figures against cmmsim ...\n");
-    for (const Row& r : SimRows(options)) rows.push_back(r);
+    Add(rows, SimRows(options));
     std::fprintf(stderr, "cmm_bench: %ld exchanges for the memory figures ...\n", options.exchanges);
-    for (const Row& r : MemoryRows(options)) rows.push_back(r);
+    Add(rows, MemoryRows(options));
     Print(rows);
     if (!options.json.empty() && !WriteJson(rows, options.json)) {
         std::fprintf(stderr, "cmm_bench: cannot write %s\n", options.json.c_str());

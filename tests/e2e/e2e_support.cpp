@@ -14,6 +14,8 @@ double Distance(const json& a, double x, double y, double z) {
     return std::hypot(a[0].get<double>() - x, a[1].get<double>() - y, a[2].get<double>() - z);
 }
 
+namespace {
+
 HostResult Parse(bool finished, int exitCode, const std::string& out, const std::string& err) {
     HostResult r{finished, exitCode, out, err, {}};
     std::istringstream in(out);
@@ -26,6 +28,8 @@ HostResult Parse(bool finished, int exitCode, const std::string& out, const std:
     }
     return r;
 }
+
+}  // namespace
 
 std::vector<json> HostResult::Of(const char* key) const {
     std::vector<json> out;
@@ -64,16 +68,10 @@ SimWorld::SimWorld(const std::vector<std::string>& installFlags, double timeScal
     m_installed = Sim(args, &m_installOutput) == 0;
     // Connecting starts PartManager, which starts the Remote Manager: two
     // program starts, which under Wine on a busy machine take seconds, far
-    // beyond the default wait at this time scale.
-    SetRemoteStartTimeout(60000);
-}
-
-void SimWorld::SetRemoteStartTimeout(uint32_t ms) {
-    char value[16];
-    std::snprintf(value, sizeof value, "%08x", static_cast<unsigned>(ms));
+    // beyond the default wait at this time scale. COSMOS waits 60 s here.
     std::ofstream(m_sandbox.Root() + "/store.reg", std::ios::binary)
         << "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\ZOR\\CMM Protocols\\" << kCosmos
-        << "]\r\n\"REMOTESTARTTIMEOUT\"=dword:" << value << "\r\n\r\n";
+        << "]\r\n\"REMOTESTARTTIMEOUT\"=dword:0000ea60\r\n\r\n";
 }
 
 SimWorld::~SimWorld() { Sim({"shutdown"}); }

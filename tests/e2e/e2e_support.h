@@ -45,8 +45,6 @@ struct HostResult {
     std::string Describe() const;                 // for failure messages
 };
 
-HostResult Parse(bool finished, int exitCode, const std::string& out, const std::string& err);
-
 class SimWorld {
 public:
     explicit SimWorld(const std::vector<std::string>& installFlags = {}, double timeScale = kCosmosTimeScale);
@@ -57,8 +55,6 @@ public:
 
     // cmmsim with args; output gets its standard output and, with errorsToo, its errors.
     int Sim(const std::vector<std::string>& args, std::string* output = nullptr, bool errorsToo = true);
-    // COSMOS's wait for the Remote Manager (virtual ms), written to the store.
-    void SetRemoteStartTimeout(uint32_t ms);
     json Status();
     // cmmhost run with the script; answers is the --answers policy.
     HostResult Run(const std::string& protocol, const std::string& script, const std::string& answers = "no");

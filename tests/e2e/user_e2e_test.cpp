@@ -20,9 +20,7 @@ bool Has(const std::string& text, const std::string& part) { return text.find(pa
 
 std::string ReadBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    std::ostringstream all;
-    all << in.rdbuf();
-    return all.str();
+    return {std::istreambuf_iterator<char>(in), {}};
 }
 
 // Every line of standard output is a JSON object: nothing for a human mixed in.
@@ -32,20 +30,10 @@ void ExpectJsonLinesOnly(const std::string& out) {
         EXPECT_TRUE(json::parse(line, nullptr, false).is_object()) << "not a JSON line: " << line;
 }
 
-// A program run to its end within 15 s: exit code, output and errors.
-struct Ran {
-    int exitCode = -1;
-    std::string out, err;
-};
-Ran RunProgram(const std::string& program, const std::vector<std::string>& args) {
-    plat::ChildProcess child;
-    Ran r;
-    if (!child.Start(program, args)) return r;
-    if (!child.Wait(15000)) child.Kill();
-    r.exitCode = child.ExitCode();
-    r.out = child.Output();
-    r.err = child.Errors();
-    return r;
+// A program run to its end: exit code, output and errors.
+using Ran = testsupport::ProgramRun;
+Ran RunToEnd(const std::string& program, const std::vector<std::string>& args) {
+    return testsupport::RunProgram({program, args});
 }
 
 // ---------------------------------------------------------------- ways out
@@ -65,7 +53,7 @@ TEST(UserWaysOut, ASecondCtrlCOrATerminateEndsAHungRunWithinSeconds) {
         ASSERT_TRUE(testsupport::Eventually([&] { return Has(run->Errors(), "Cosmos Command In Progress"); }, 20000))
             << "the status line does not say what is awaited\n" << run->Errors();
         if (terminate) {
-            ASSERT_EQ(RunProgram("/bin/kill", {"-TERM", std::to_string(run->Pid())}).exitCode, 0);
+            ASSERT_EQ(RunToEnd("/bin/kill", {"-TERM", std::to_string(run->Pid())}).exitCode, 0);
         } else {
             run->Interrupt();
             // Signals sent back to back may arrive as one: the second goes once the first is seen.
@@ -129,27 +117,20 @@ TEST(UserPoints, EveryGeopakProbeInATransactionIsReportedBeforeTheScriptGoesOn) 
 
 // ---------------------------------------------------------------- output
 
-// A message box is a JSON event on stdout (text, style, answer) and its
-// human text is on stderr; with --csv stdout holds the header and rows only.
-TEST(UserOutput, StandardOutputCarriesJsonLinesOnlyAndCsvStaysClean) {
+// With --csv standard output holds the header and rows only; a message box's
+// human text goes to standard error. (Standard output's JSON lines are the
+// ways-out test's; message box texts the protocols' end-to-end tests'.)
+TEST(UserOutput, CsvOutputStaysCleanAndMessagesGoToStandardError) {
     SimWorld world({}, kGeopakTimeScale);
     ASSERT_TRUE(world.Installed()) << world.InstallOutput();
-    const std::string script = "configure Automatic Startup=0\nconnect\ndisconnect\n";
-    const HostResult r = world.Run(kGeopak, script, "ok");
-    EXPECT_EQ(r.exitCode, 0) << r.Describe();
-    ExpectJsonLinesOnly(r.out);
-    const std::vector<json> boxes = r.Of("message");
-    ASSERT_EQ(boxes.size(), 1u) << r.Describe();
-    EXPECT_EQ(boxes[0]["message"], "Start the MELDAX Macro in GEOPAK and press OK");
-    EXPECT_TRUE(boxes[0]["style"].is_number() && boxes[0]["answer"].is_number());
-    EXPECT_TRUE(Has(r.err, "[message] Start the MELDAX Macro")) << r.Describe();
-
     const std::string store = world.sandbox().Root() + "/store.reg", file = world.sandbox().Root() + "/csv.txt";
-    std::ofstream(file, std::ios::binary) << script;
-    const Ran csv = RunProgram(Bin("cmmhost"), {"run", kGeopak, "--store", store, "--plugin", Bin("Mitutoyo.cmm"),
-                                                "--answers", "ok", "--csv", "--timeout", "20", file});
-    EXPECT_EQ(csv.exitCode, 0) << csv.err;
-    std::string rows = csv.out;  // Windows writes its text output with CR LF
+    std::ofstream(file, std::ios::binary) << "configure Automatic Startup=0\nconnect\ndisconnect\n";
+    const Ran csv = RunToEnd(Bin("cmmhost"), {"run", kGeopak, "--store", store, "--plugin",
+                                                             Bin("Mitutoyo.cmm"), "--answers", "ok", "--csv",
+                                                             "--timeout", "20", file});
+    EXPECT_EQ(csv.exitCode, 0) << csv.errors;
+    EXPECT_TRUE(Has(csv.errors, "[message] Start the MELDAX Macro in GEOPAK and press OK")) << csv.errors;
+    std::string rows = csv.output;  // Windows writes its text output with CR LF
     rows.erase(std::remove(rows.begin(), rows.end(), '\r'), rows.end());
     EXPECT_EQ(rows, "type,x,y,z,x2,y2,z2\n") << "nothing but the header: the run reports no point";
 }
@@ -164,79 +145,28 @@ TEST(UserInstallation, DrivesOutsideTheMapAreNeverWrittenAndRelativeMapsHold) {
     SimWorld world;
     ASSERT_TRUE(world.Installed()) << world.InstallOutput();
     const std::string root = world.sandbox().Root();
-    const Ran unmapped = RunProgram("/usr/bin/env", {"-u", "CMM_DRIVE_MAP", Bin("cmmsim"), "install", "--noise", "0"});
-    EXPECT_NE(unmapped.exitCode, 0) << unmapped.out << unmapped.err;
+    const Ran unmapped = RunToEnd("/usr/bin/env", {"-u", "CMM_DRIVE_MAP", Bin("cmmsim"), "install", "--noise", "0"});
+    EXPECT_NE(unmapped.exitCode, 0) << unmapped.output << unmapped.errors;
     EXPECT_FALSE(fs::exists("/nonexistent-drive-C"));
     for (const char* program : {"cmmsim", "cmmhost"}) {
-        const Ran malformed = RunProgram(
+        const Ran malformed = RunToEnd(
             "/usr/bin/env", {"CMM_DRIVE_MAP=C:/path", Bin(program), program == std::string("cmmsim") ? "status" : "protocols"});
         EXPECT_EQ(malformed.exitCode, 2) << program;
-        EXPECT_TRUE(Has(malformed.err, "\"C:/path\"")) << program << ": " << malformed.err;
+        EXPECT_TRUE(Has(malformed.errors, "\"C:/path\"")) << program << ": " << malformed.errors;
     }
     // A second installation on a relative map, driven from its parent folder.
     fs::create_directories(root + "/rel/c");
     const std::string script = root + "/rel.txt";
     std::ofstream(script, std::ios::binary) << "connect\nmove 100 75 80\ndisconnect\n";
     const std::string inRoot = "cd \"$0\" && export CMM_DRIVE_MAP=C=rel/c && ";
-    const Ran install = RunProgram("/bin/sh", {"-c", inRoot + "exec \"$1\" install --noise 0", root, Bin("cmmsim")});
-    ASSERT_EQ(install.exitCode, 0) << install.err;
-    const Ran run = RunProgram("/bin/sh", {"-c", inRoot + "exec \"$1\" run \"$2\" --store s.reg --plugin \"$3\" "
+    const Ran install = RunToEnd("/bin/sh", {"-c", inRoot + "exec \"$1\" install --noise 0", root, Bin("cmmsim")});
+    ASSERT_EQ(install.exitCode, 0) << install.errors;
+    const Ran run = RunToEnd("/bin/sh", {"-c", inRoot + "exec \"$1\" run \"$2\" --store s.reg --plugin \"$3\" "
                                                     "--answers no --timeout 20 \"$4\"",
                                            root, Bin("cmmhost"), kCosmos, Bin("Mitutoyo.cmm"), script});
-    RunProgram("/bin/sh", {"-c", inRoot + "exec \"$1\" shutdown", root, Bin("cmmsim")});
-    EXPECT_EQ(run.exitCode, 0) << run.out << run.err;
-    EXPECT_TRUE(Has(run.out, "\"type\":2")) << run.out;
-}
-
-// Settings files as a current regedit exports them (version 5.00, UTF-16LE
-// with a byte order mark, or UTF-8) are read and written back in their own
-// format; a read-only store is refused and left as it was; a store reached
-// through a symbolic link stays a link and its target gets the settings.
-TEST(UserInstallation, RegeditExportsReadOnlyAndLinkedStores) {
-    testsupport::Sandbox box;
-    const std::string section = "[HKEY_CURRENT_USER\\Software\\ZOR\\CMM Protocols\\" + kCosmos + "]\r\n";
-    const std::string text = "Windows Registry Editor Version 5.00\r\n\r\n" + section +
-                             "\"CosmosPath\"=\"E:\\\\VENDOR\\\\\"\r\n\r\n";
-    std::string utf16 = "\xFF\xFE";
-    for (char c : text) utf16 += std::string{c, '\0'};
-    auto configure = [&](const std::string& store) {
-        return RunProgram(Bin("cmmhost"), {"configure", kCosmos, "--store", store, "--plugin", Bin("Mitutoyo.cmm"),
-                                           "--set", "CosmosPath=D:\\CMM\\"});
-    };
-    const std::string wanted = "\"CosmosPath\"=\"D:\\\\CMM\\\\\"";
-    for (const std::string& bytes : {utf16, text}) {
-        const std::string store = box.Root() + "/export.reg";
-        std::ofstream(store, std::ios::binary | std::ios::trunc) << bytes;
-        const Ran shown = RunProgram(Bin("cmmhost"), {"settings", "show", kCosmos, "--store", store, "--plugin",
-                                                      Bin("Mitutoyo.cmm")});
-        EXPECT_EQ(shown.exitCode, 0) << shown.err;
-        EXPECT_TRUE(Has(shown.out, "E:\\VENDOR")) << shown.out;
-        const Ran saved = configure(store);
-        ASSERT_EQ(saved.exitCode, 0) << saved.err;
-        const std::string after = ReadBytes(store);
-        const bool wide = bytes == utf16;
-        ASSERT_EQ(after.compare(0, 2, "\xFF\xFE") == 0, wide);
-        std::string narrow;  // the test's own reading: every other byte of ASCII UTF-16LE
-        for (size_t i = 2; wide && i < after.size(); i += 2) narrow += after[i];
-        const std::string readBack = wide ? narrow : after;
-        EXPECT_EQ(readBack.rfind("Windows Registry Editor Version 5.00\r\n", 0), 0u) << readBack;
-        EXPECT_TRUE(Has(readBack, wanted)) << readBack;
-    }
-
-    const std::string readOnly = box.Root() + "/readonly.reg";
-    std::ofstream(readOnly, std::ios::binary) << text;
-    fs::permissions(readOnly, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
-    const Ran refused = configure(readOnly);
-    EXPECT_EQ(refused.exitCode, 1) << refused.out << refused.err;
-    EXPECT_EQ(ReadBytes(readOnly), text) << "a read-only store must be left as it was";
-
-    if (testsupport::RunsOnWin32()) return;  // links need rights there
-    const std::string target = box.Root() + "/real.reg", link = box.Root() + "/linked.reg";
-    std::ofstream(target, std::ios::binary) << text;
-    fs::create_symlink(target, link);
-    ASSERT_EQ(configure(link).exitCode, 0);
-    EXPECT_TRUE(fs::is_symlink(link)) << "the link was replaced by a file";
-    EXPECT_TRUE(Has(ReadBytes(target), wanted));
+    RunToEnd("/bin/sh", {"-c", inRoot + "exec \"$1\" shutdown", root, Bin("cmmsim")});
+    EXPECT_EQ(run.exitCode, 0) << run.output << run.errors;
+    EXPECT_TRUE(Has(run.output, "\"type\":2")) << run.output;
 }
 
 // A second host on the same drive map and desktop is refused up front, so

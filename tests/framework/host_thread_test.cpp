@@ -3,7 +3,7 @@
 // whole; the wait loop offered to protocols goes by the host application and
 // passes a quit on; a suspended worker pauses between cycles even while it
 // waits for an answer; deleting a protocol ends its worker before any member
-// goes; SendKey is one bare key.
+// goes.
 #include "framework/host_app.h"
 #include "framework/protocol.h"
 #include "framework/toolbox.h"
@@ -167,19 +167,6 @@ TEST(HostThread, DeletingAProtocolEndsItsWorkerBeforeAnyMemberGoes) {
     auto deleted = std::async(std::launch::async, [&] { delete asTheHostHoldsIt; });
     ASSERT_EQ(deleted.wait_for(kBound), std::future_status::ready) << "deleting hung";
     EXPECT_FALSE(WaitingProtocol::workerAtDestruction) << "the worker outlived the start of destruction";
-}
-
-TEST(HostThread, SendKeyIsOneBareKeyStroke) {
-    testsupport::Sandbox sandbox;
-    const plat::WindowHandle window = plat::CreateTopLevelWindow("KeyTarget", "Key target");
-    plat::SetForegroundWindow(window);
-    EXPECT_EQ(SendKey(0x32), TRUE);
-    EXPECT_EQ(SendKey(0x41), TRUE);
-    // One line per key down/up pair; Shift would make the second "A", and any
-    // modifier shows as "+", "^" or "%". The window's thread may log late.
-    EXPECT_TRUE(testsupport::Eventually([&] { return sandbox.KeyLog(window).size() >= 2; }));
-    EXPECT_EQ(sandbox.KeyLog(window), (std::vector<std::string>{"2", "a"}));
-    plat::DestroyTopLevelWindow(window);
 }
 
 }  // namespace

@@ -82,8 +82,11 @@ TEST(KeyString, SendKeyStringTypesAllOrNothing) {
     EXPECT_EQ(SendKeyString("%R{DOWN}{TABB}"), FALSE);
     EXPECT_TRUE(sandbox.KeyLog(window).empty()) << "a refused string typed something";
     EXPECT_EQ(SendKeyString("%R{DOWN}{ENTER}"), TRUE);
+    // SendKey is one bare key: Shift would make "a" an "A", and any modifier
+    // shows as "+", "^" or "%".
     EXPECT_EQ(SendKey(VK_F8), TRUE);
-    EXPECT_EQ(sandbox.KeyLog(window), (std::vector<std::string>{"%R", "{DOWN}", "{ENTER}", "{F8}"}));
+    EXPECT_EQ(SendKey(0x41), TRUE);
+    EXPECT_EQ(sandbox.KeyLog(window), (std::vector<std::string>{"%R", "{DOWN}", "{ENTER}", "{F8}", "a"}));
 
     plat::SetDebugOutputHook(nullptr);
     ASSERT_EQ(debugLines.size(), 1u);

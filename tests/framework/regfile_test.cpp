@@ -127,6 +127,50 @@ TEST(RegFile, SavesTheGoldenBytesAtomicallyAndReadsThemBack) {
     EXPECT_THROW(key.Save(sandbox.Root() + "/no/such/folder/x.reg"), RegFileError);
 }
 
+// Files of a current regedit (version 5.00, UTF-16LE with a byte order mark,
+// or UTF-8) are written back in their own format; a read-only file is
+// refused and left as it was; a file reached through a symbolic link stays a
+// link and its target gets the values.
+TEST(RegFile, RegeditExportsReadOnlyAndLinkedFilesKeepTheirForm) {
+    testsupport::Sandbox sandbox;
+    const std::string text = "Windows Registry Editor Version 5.00\r\n\r\n[" + kKey +
+                             "]\r\n\"CosmosPath\"=\"E:\\\\VENDOR\\\\\"\r\n\r\n";
+    std::string utf16 = "\xFF\xFE";
+    for (char c : text) utf16 += std::string{c, '\0'};
+    auto rewrite = [&](const std::string& file) {
+        RegFileKey key(kKey);
+        key.Load(sandbox.DriveC() + "/" + file);
+        EXPECT_EQ(GetRegistryValue(&key, "CosmosPath", std::string()), "E:\\VENDOR\\") << file;
+        WriteRegistryValue(&key, "CosmosPath", std::string("D:\\CMM\\"));
+        key.Save(sandbox.DriveC() + "/" + file);
+    };
+    const std::string wanted = "\"CosmosPath\"=\"D:\\\\CMM\\\\\"";
+    for (const std::string& bytes : {utf16, text}) {
+        sandbox.WriteFile("C:\\export.reg", bytes);
+        rewrite("export.reg");
+        const std::string after = sandbox.ReadFile("C:\\export.reg");
+        const bool wide = bytes == utf16;
+        ASSERT_EQ(after.compare(0, 2, "\xFF\xFE") == 0, wide);
+        std::string narrow;  // the test's own reading: every other byte of ASCII UTF-16LE
+        for (size_t i = 2; wide && i < after.size(); i += 2) narrow += after[i];
+        const std::string readBack = wide ? narrow : after;
+        EXPECT_EQ(readBack.rfind("Windows Registry Editor Version 5.00\r\n", 0), 0u) << readBack;
+        EXPECT_NE(readBack.find(wanted), std::string::npos) << readBack;
+    }
+    sandbox.WriteFile("C:\\readonly.reg", text);
+    namespace fs = std::filesystem;
+    fs::permissions(sandbox.DriveC() + "/readonly.reg", fs::perms::owner_read | fs::perms::group_read |
+                                                            fs::perms::others_read);
+    EXPECT_THROW(rewrite("readonly.reg"), RegFileError);
+    EXPECT_EQ(sandbox.ReadFile("C:\\readonly.reg"), text) << "a read-only store must be left as it was";
+    if (testsupport::RunsOnWin32()) return;  // links need rights there
+    sandbox.WriteFile("C:\\real.reg", text);
+    fs::create_symlink(sandbox.DriveC() + "/real.reg", sandbox.DriveC() + "/linked.reg");
+    rewrite("linked.reg");
+    EXPECT_TRUE(fs::is_symlink(sandbox.DriveC() + "/linked.reg")) << "the link was replaced by a file";
+    EXPECT_NE(sandbox.ReadFile("C:\\real.reg").find(wanted), std::string::npos);
+}
+
 // cmmhost settings as a real process: the defaults each protocol stores. (A
 // malformed store left as it was: the reader above, and cmmhost configure.)
 int RunCmmhost(const std::vector<std::string>& args) {

@@ -3,9 +3,12 @@
 // that leaves mid-probe.
 #include "fake_machine.h"
 #include "ipp_engine.h"
+#include "support/test_support.h"
 
 #include <gtest/gtest.h>
 
+#include <regex>
+#include <sstream>
 #include <thread>
 
 namespace {
@@ -45,144 +48,59 @@ private:
 
 const Lines kStart = {"00001 StartSession()", "00002 Home()"};
 
-TEST(IppEngine, SessionMoveAndRead) {
-    Server s;
-    EXPECT_EQ(s.Run({"00001 StartSession()", "00002 Home()", "00003 GoTo(X(100), Y(150), Z(200))",
-                     "00004 Get(X(), Y())", "00005 GoTo(Z(50))", "00006 Get(Z(),X())", "00007 EndSession()"}),
-              (Lines{"00001 &", "00002 &", "00003 &", "00004 &", "00005 &", "00006 &", "00007 &", "00001 %",
-                     "00002 %", "00003 %", "00004 # X(100), Y(150)", "00004 %", "00005 %",
-                     "00006 # Z(50), X(100)", "00006 %", "00007 %"}));
-    EXPECT_EQ(s.machine.Calls(),
-              (Lines{"StartSession", "MoveTo 100 150 200", "MoveTo 100 150 50", "EndSession"}));
-}
-
-// Each row: a fresh homed session, then the commands; the lines after the
-// session's own.
-struct Exchange {
-    const char* name;
-    Lines commands, expected;
-};
-
-TEST(IppEngine, ErrorTable) {
-    const std::vector<Exchange> rows = {
-        {"unknown method", {"00003 ScanOnCircle(1,2,3)"},
-         {"00003 &", "00003 ! Error(3, 0501, ScanOnCircle, \"Unsupported command\")", "00003 %"}},
-        {"error state until cleared", {"00003 Foo()", "00004 IsHomed()", "E0005 GetErrStatusE()",
-                                       "00006 ClearAllErrors()", "00007 IsHomed()"},
-         // The fast queue answers before Foo has run.
-         {"00003 &", "00004 &", "E0005 &", "E0005 # ErrStatus(0)", "E0005 %", "00006 &", "00007 &",
-          "00003 ! Error(3, 0501, Foo, \"Unsupported command\")", "00003 %",
-          "00004 ! Error(2, 0514, IsHomed, \"Use ClearAllErrors to continue\")", "00004 %", "00006 %",
-          "00007 # IsHomed(1)", "00007 %"}},
-        {"session twice", {"00003 StartSession()"},
-         {"00003 &", "00003 ! Error(3, 0008, StartSession, \"Protocol error\")", "00003 %"}},
-        {"bad tag and column 6", {"0003 Home()", "00003Home()"},
-         {"E0000 ! Error(2, 0001, Unknown, \"Illegal tag\")", "00003 &",
-          "00003 ! Error(2, 0002, Unknown, \"No space at pos. 6\")", "00003 %"}},
-        {"illegal character", {"00003 Home()\t"},
-         {"00003 &", "00003 ! Error(3, 0007, Unknown, \"Illegal character\")", "00003 %"}},
-        {"bad argument", {"00003 GoTo(X(1), )"},
-         {"00003 &", "00003 ! Error(3, 0509, GoTo, \"Bad argument\")", "00003 %"}},
-        {"fast method on a normal tag", {"00003 AbortE()"},
-         {"00003 &", "00003 ! Error(3, 0508, AbortE, \"Bad context\")", "00003 %"}},
-        {"normal method on an E-tag", {"E0003 Home()"},
-         {"E0003 &", "E0003 ! Error(3, 0508, Home, \"Bad context\")", "E0003 %"}},
-        {"machine limit", {"00003 GoTo(X(100000))"},
-         {"00003 &", "00003 ! Error(3, 2500, GoTo, \"Machine limit encountered [Move Out Of Limits]\")",
-          "00003 %"}},
-        {"probe without norm", {"00003 PtMeas(X(10),Y(20),Z(30))"},
-         {"00003 &", "00003 ! Error(2, 1010, PtMeas, \"Vector has no norm\")", "00003 %"}},
-        {"IJK alone", {"00003 PtMeas(IJK(0,0,1))"},
-         {"00003 &", "00003 ! Error(3, 0509, PtMeas, \"Bad argument\")", "00003 %"}},
-        {"unknown tool", {"00003 ChangeTool(\"Nope\")"},
-         {"00003 &", "00003 ! Error(3, 1502, ChangeTool, \"Tool not found\")", "00003 %"}},
-        {"theta", {"00003 SetCsyTransformation(PartCsy, 0, 0, 0, 181, 0, 0)"},
-         {"00003 &", "00003 ! Error(3, 1007, SetCsyTransformation, \"Theta out of range\")", "00003 %"}},
-        {"report item", {"00003 OnPtMeasReport(X(), Temp())"},
-         {"00003 &", "00003 ! Error(3, 0510, OnPtMeasReport, \"Bad property\")", "00003 %"}},
-        {"daemons", {"00003 StopAllDaemons()", "00004 StopDaemon(E0001)"},
-         {"00003 &", "00004 &", "00003 ! Error(1, 0512, StopAllDaemons, \"No daemons are active\")", "00003 %",
-          "00004 ! Error(2, 0513, StopDaemon, \"Daemon does not exist\")", "00004 %"}},
-        {"daemon twice", {"E0009 OnMoveReportE(Time(1), Dis(0), X())", "E0009 OnMoveReportE(Time(1), X())"},
-         {"E0009 &", "E0009 %", "E0000 ! Error(2, 0001, OnMoveReportE, \"Illegal tag\")"}},
-        {"clamped parameter", {"00003 SetProp(Tool.PtMeasPar.Speed(1000))", "00004 GetProp(Tool.PtMeasPar.Speed())"},
-         {"00003 &", "00004 &", "00003 ! Error(1, 0504, SetProp, \"Argument out of range\")", "00003 %",
-          "00004 # Tool.PtMeasPar.Speed(50)", "00004 %"}},
-        {"only Act is the client's", {"00003 SetProp(Tool.GoToPar.Speed.Max(10))"},
-         {"00003 &", "00003 ! Error(3, 0509, SetProp, \"Bad argument\")", "00003 %"}},
-    };
-    for (const Exchange& row : rows) {
-        SCOPED_TRACE(row.name);
-        Server s;
-        s.machine.moveError = std::string(row.name) == "machine limit" ? 2500 : 0;
-        s.Run(kStart);
-        EXPECT_EQ(s.Run(row.commands), row.expected);
+// The cases of tests/golden/ipp_transcripts.txt (its head says how they
+// read), each a list of its lines without the "== name" line.
+std::vector<std::pair<std::string, Lines>> Transcripts() {
+    std::istringstream in(testsupport::Golden("ipp_transcripts.txt"));
+    std::vector<std::pair<std::string, Lines>> cases;
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.empty() || line[0] == '#') continue;
+        if (line.rfind("== ", 0) == 0) cases.push_back({line.substr(3), {}});
+        else if (!cases.empty()) cases.back().second.push_back(line);
     }
+    return cases;
 }
 
-TEST(IppEngine, SessionGate) {
-    Server s;
-    EXPECT_EQ(s.Run({"00001 Home()", "00002 EndSession()", "E0003 GetPropE(Tool.Name())"}),
-              (Lines{"00001 &", "00002 &", "E0003 &", "E0003 ! Error(3, 0008, GetPropE, \"Protocol error\")",
-                     "E0003 %", "00001 ! Error(3, 0008, Home, \"Protocol error\")", "00001 %", "00002 %"}));
-    EXPECT_TRUE(s.machine.Calls().empty());
-    s.Run(kStart);
-    EXPECT_EQ(s.Run({"00003 GoTo(X(1))", "00004 ClearAllErrors()", "00005 EndSession()", "00006 StartSession()",
-                     "00007 GoTo(X(1))"}).back(),
-              "00007 %");  // homed once, homed for good
-}
-
-TEST(IppEngine, ToolsAndProperties) {
-    ipp::ToolTable tools;
-    std::string error;
-    ASSERT_TRUE(tools.Load("# name diameter [A B]\nP2 2\nP4 4 90 180\n", error)) << error;
-    Server s(tools);
-    s.Run(kStart);
-    EXPECT_EQ(s.Run({"00003 EnumTools()", "00004 SetProp(Tool.GoToPar.Speed(50))", "00005 ChangeTool(\"P4\")",
-                     "00006 GetProp(Tool.Name(), Tool.AvrRadius(), Tool.GoToPar.Speed(), Tool.GoToPar.Speed.Max())",
-                     "00007 FindTool(\"P2\")", "00008 GetProp(FoundTool.Name())", "00009 GetChangeToolAction(\"P4\")",
-                     "00010 EnumProp(Tool.PtMeasPar())", "00011 EnumAllProp(Tool.GoToPar())"}),
-              (Lines{"00003 &", "00004 &", "00005 &", "00006 &", "00007 &", "00008 &", "00009 &", "00010 &",
-                     "00011 &", "00003 # \"RefTool\"", "00003 # \"NoTool\"", "00003 # \"P2\"", "00003 # \"P4\"",
-                     "00003 %", "00004 %", "00005 %",
-                     "00006 # Tool.Name(\"P4\"), Tool.AvrRadius(2), Tool.GoToPar.Speed(100), "
-                     "Tool.GoToPar.Speed.Max(500)",
-                     "00006 %", "00007 %", "00008 # FoundTool.Name(\"P2\")", "00008 %",
-                     "00009 # ChangeToolAction(Switch, X(0), Y(0), Z(0))", "00009 %",
-                     "00010 # \"Speed\", \"Number\"", "00010 # \"Accel\", \"Number\"",
-                     "00010 # \"Approach\", \"Number\"", "00010 # \"Search\", \"Number\"",
-                     "00010 # \"Retract\", \"Number\"", "00010 %", "00011 # \"Speed\", \"Number\"",
-                     "00011 # \"Speed.Max\", \"Number\"", "00011 # \"Speed.Min\", \"Number\"",
-                     "00011 # \"Speed.Act\", \"Number\"", "00011 # \"Speed.Def\", \"Number\"",
-                     "00011 # \"Accel\", \"Number\"", "00011 # \"Accel.Max\", \"Number\"",
-                     "00011 # \"Accel.Min\", \"Number\"", "00011 # \"Accel.Act\", \"Number\"",
-                     "00011 # \"Accel.Def\", \"Number\"", "00011 %"}));
-    EXPECT_EQ(s.machine.Calls().back(), "SetHead 90 180 4");
+TEST(IppEngine, Transcripts) {
+    const auto cases = Transcripts();
+    ASSERT_FALSE(cases.empty());
+    for (const auto& [name, lines] : cases) {
+        SCOPED_TRACE(name);
+        std::string toolText;
+        for (const std::string& line : lines)
+            if (line.rfind("tool ", 0) == 0) toolText += line.substr(5) + "\n";
+        ipp::ToolTable tools;
+        std::string error;
+        ASSERT_TRUE(toolText.empty() || tools.Load(toolText, error)) << error;
+        Server s(tools);
+        Lines sent, answered, calls;
+        bool callsGiven = false;
+        // Runs the batch gathered; its answers and calls as the case gives them.
+        auto runBatch = [&] {
+            const size_t before = s.machine.Calls().size();
+            EXPECT_EQ(sent.empty() ? Lines{} : s.Run(sent), answered) << (sent.empty() ? "" : sent.front());
+            const Lines all = s.machine.Calls();
+            EXPECT_EQ(callsGiven ? Lines(all.begin() + static_cast<long>(before), all.end()) : calls, calls);
+            sent.clear(), answered.clear(), calls.clear(), callsGiven = false;
+        };
+        for (const std::string& line : lines) {
+            const std::string rest = line.size() > 2 ? line.substr(2) : "";
+            if (line == "homed") s.Run(kStart);
+            if (line.rfind("move-error ", 0) == 0) s.machine.moveError = std::stoi(line.substr(11));
+            if (line[0] == '>' && (!answered.empty() || callsGiven)) runBatch();
+            if (line[0] == '>') sent.push_back(std::regex_replace(rest, std::regex("\\\\t"), "\t"));
+            if (line[0] == '<') answered.push_back(rest);
+            if (line[0] == '@' && rest != "-") calls.push_back(rest);
+            callsGiven |= line[0] == '@';
+        }
+        runBatch();
+    }
     std::string bad;
+    ipp::ToolTable tools;
     EXPECT_FALSE(tools.Load("P1 2\nP1 3\n", bad));
     EXPECT_EQ(bad, "line 2: tool \"P1\" is reserved or given twice");
     EXPECT_FALSE(tools.Load("P1 x\n", bad));
-}
-
-TEST(IppEngine, ProbeReportsInPartCoordinates) {
-    Server s;
-    s.Run(kStart);
-    // Part origin at (100, 50, 0), turned by 90 degrees about z.
-    Lines out = s.Run({"00003 SetCsyTransformation(PartCsy, 100, 50, 0, 0, 90, 0)", "00004 SetCoordSystem(PartCsy)",
-                       "00005 OnPtMeasReport(X(), Y(), Z(), IJK(), ER(), Tool.A())", "00006 GoTo(X(0), Y(0), Z(10))",
-                       "00007 PtMeas(X(0), Y(0), Z(0))", "00008 GetCsyTransformation(PartCsy)",
-                       "00009 GetCoordSystem()"});
-    EXPECT_EQ(Lines(out.end() - 7, out.end()),
-              (Lines{"00006 %", "00007 # X(0), Y(0), Z(0.5), IJK(0, 0, 1), ER(1), Tool.A(0)", "00007 %",
-                     "00008 # GetCsyTransformation(100, 50, 0, 0, 90, 0)", "00008 %", "00009 # CoordSystem(PartCsy)",
-                     "00009 %"}));
-    const Lines calls = s.machine.Calls();
-    ASSERT_EQ(calls.size(), 3u);
-    EXPECT_EQ(calls[1], "MoveTo 100 50 10");
-    EXPECT_EQ(calls[2], "Measure 100 50 0 dir 0 0 -1");
-    // Ten along the part's x is ten along the machine's y.
-    s.Run({"00010 GoTo(X(10))"});
-    EXPECT_EQ(s.machine.Calls().back(), "MoveTo 100 60 0.5");
 }
 
 TEST(IppEngine, MoveDaemonRateAndStop) {
@@ -207,15 +125,21 @@ TEST(IppEngine, MoveDaemonRateAndStop) {
     EXPECT_TRUE(s.Take().empty());
 }
 
-// AbortE while a probe runs: the probe and the command behind it end with
-// 0006, AbortE's "%" comes last, then only ClearAllErrors helps.
-TEST(IppEngine, AbortDuringProbe) {
-    Server s;
+// A homed session whose PtMeas (00004) the machine holds, a GoTo (00005)
+// queued behind it.
+void HoldProbe(Server& s) {
     s.Run(kStart);
     s.machine.holdProbe = true;
     s.Run({"00003 GoTo(X(0), Y(0), Z(10))"});
     s.engine.Receive("00004 PtMeas(X(0), Y(0), Z(0))");
     s.engine.Receive("00005 GoTo(Z(20))");
+}
+
+// AbortE while a probe runs: the probe and the command behind it end with
+// 0006, AbortE's "%" comes last, then only ClearAllErrors helps.
+TEST(IppEngine, AbortDuringProbe) {
+    Server s;
+    HoldProbe(s);
     std::thread executor([&s] {
         for (int i = 0; i < 3; ++i) s.engine.ExecuteOne(10);  // probe, GoTo, AbortE's end
     });
@@ -237,11 +161,7 @@ TEST(IppEngine, AbortDuringProbe) {
 // once the probe returns, and the next client starts afresh.
 TEST(IppEngine, ClientLeavesMidProbe) {
     Server s;
-    s.Run(kStart);
-    s.machine.holdProbe = true;
-    s.Run({"00003 GoTo(X(0), Y(0), Z(10))"});
-    s.engine.Receive("00004 PtMeas(X(0), Y(0), Z(0))");
-    s.engine.Receive("00005 GoTo(Z(20))");
+    HoldProbe(s);
     std::thread executor([&s] { s.engine.ExecuteOne(10); });
     ASSERT_TRUE(s.machine.WaitUntilProbing());
     s.machine.abortReleases = false;  // the next client comes before the probe returns
@@ -250,17 +170,12 @@ TEST(IppEngine, ClientLeavesMidProbe) {
     s.engine.Attach([&next](const std::string& line) { next.push_back(line); });
     s.machine.Release();
     executor.join();
-    while (s.engine.ExecuteOne(0)) {
-    }
+    s.Run({});
     EXPECT_TRUE(s.engine.Idle());
     EXPECT_EQ(s.machine.Calls().back(), "EndSession");
     EXPECT_TRUE(next.empty());  // nothing of the first client's reaches the next
-    s.Take();
     s.machine.holdProbe = false;
-    s.engine.Receive("00001 StartSession()");
-    s.engine.Receive("00002 GoTo(Z(20))");
-    while (s.engine.ExecuteOne(0)) {
-    }
+    s.Run({"00001 StartSession()", "00002 GoTo(Z(20))"});
     EXPECT_EQ(next, (Lines{"00001 &", "00002 &", "00001 %", "00002 %"}));
 }
 

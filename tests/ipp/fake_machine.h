@@ -1,5 +1,5 @@
-// A machine for the engine tests: records every call, answers with
-// configured results, and can hold a probe until it is aborted.
+// A machine for the engine tests: records every call, fails moves with a
+// configured error, and can hold a probe until it is aborted.
 #pragma once
 
 #include "ipp_machine.h"
@@ -13,7 +13,7 @@
 
 class FakeMachine : public ipp::Machine {
 public:
-    int StartSession() override { return Record("StartSession"), startError; }
+    int StartSession() override { return Record("StartSession"), 0; }
     void EndSession() override { Record("EndSession"); }
     int MoveTo(const ipp::Vec3& t) override {
         Record("MoveTo " + Text(t));
@@ -31,14 +31,14 @@ public:
             return m_aborted ? 1006 : 0;
         }
         measured = {nominal[0] - d[0] * 0.5, nominal[1] - d[1] * 0.5, nominal[2] - d[2] * 0.5};
-        return measureError;
+        return 0;
     }
     int SetHead(double a, double b, double diameter) override {
         Record("SetHead " + Text({a, b, diameter}));
         return 0;
     }
-    bool HasIndexableHead() override { return indexable; }
-    bool CanMove() override { return !manual; }
+    bool HasIndexableHead() override { return true; }
+    bool CanMove() override { return true; }
     ipp::Vec3 Position() override { return position; }
     void Abort() override {
         if (abortReleases) Release();
@@ -59,8 +59,8 @@ public:
         return m_calls;
     }
 
-    int startError = 0, moveError = 0, measureError = 0;
-    bool indexable = true, manual = false, holdProbe = false;
+    int moveError = 0;
+    bool holdProbe = false;
     std::atomic<bool> abortReleases{true};
     ipp::Vec3 position{10, 20, 30};
 

@@ -31,12 +31,12 @@ public:
                                 e2e::Bin("Mitutoyo.cmm"), "--port", "0", "--tools",
                                 world.sandbox().Root() + "/tools.txt", "--answers", "no", "--timeout", "120"});
         const std::regex listening("listening on 127\\.0\\.0\\.1:([0-9]+)");
-        for (auto end = Clock::now() + std::chrono::seconds(20); started && port.empty() && Clock::now() < end;) {
+        testsupport::Eventually([&] {
             std::smatch m;
-            std::string out = server.Output();
-            if (std::regex_search(out, m, listening)) port = m[1];
-            else std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
+            const std::string out = server.Output();
+            if (started && std::regex_search(out, m, listening)) port = m[1];
+            return !started || !port.empty();
+        }, 20000);
     }
     ~Served() {
         server.Interrupt();
@@ -111,30 +111,12 @@ struct ProtocolCase {
 
 class ServeE2E : public testing::TestWithParam<ProtocolCase> {};
 
-// Four probes 1 mm short of the bore's wall at z = 30: each reports the wall.
-const char kSession[] =
-    "StartSession()\n"
-    "Home()\n"
-    "ChangeTool(\"Probe1\")\n"
-    "SetProp(Tool.PtMeasPar.Approach(3), Tool.GoToPar.Speed(250))\n"
-    "GetProp(Tool.PtMeasPar.Approach(), Tool.GoToPar.Speed())\n"
-    "E0100 OnMoveReportE(Time(0.1), Dis(1), X(), Y(), Z())\n"
-    "GoTo(X(50), Y(50), Z(80))\n"
-    "00100 StopDaemon(E0100)\n"
-    "GoTo(Z(30))\n"
-    "OnPtMeasReport(X(), Y(), Z(), IJK(), ER())\n"
-    "PtMeas(X(74), Y(50), Z(30), IJK(-1, 0, 0))\n"
-    "PtMeas(X(50), Y(74), Z(30), IJK(0, -1, 0))\n"
-    "PtMeas(X(26), Y(50), Z(30), IJK(1, 0, 0))\n"
-    "PtMeas(X(50), Y(26), Z(30), IJK(0, 1, 0))\n"
-    "Get(X(), Y(), Z())\n"
-    "EndSession()\n";
-
 TEST_P(ServeE2E, SessionThroughIppClientMeasuresTheBore) {
     Served s(GetParam().protocol, GetParam().geopak);
     ASSERT_FALSE(s.port.empty()) << s.world.InstallOutput() << s.Describe();
+    // Four probes 1 mm short of the bore's wall at z = 30: each reports the wall.
     const std::string file = s.world.sandbox().Root() + "/session.txt";
-    std::ofstream(file) << kSession;
+    std::ofstream(file) << testsupport::Golden("ipp_bore_session.txt");
     plat::ChildProcess client;
     ASSERT_TRUE(client.Start(e2e::Bin("cmmhost"), {"ipp-client", "--port", s.port, "--timeout", "20", file}));
     if (!client.Wait(e2e::kRunLimitMs)) client.Kill();  // within the test's time limit, to show what came

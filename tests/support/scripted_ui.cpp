@@ -57,27 +57,16 @@ void ScriptedUI::ModelessShown(plat::DialogHandle handle, const plat::DialogTemp
         if (control.id != -1) texts[control.id] = plat::GetDialogItemText(handle, control.id);
     }
     std::lock_guard<std::mutex> guard(m_lock);
-    for (Modeless& known : m_modeless) {
-        if (known.handle == handle) {
-            known.templateId = dialog.id;
-            known.visible = visible;
-            known.texts = std::move(texts);
-            return;
-        }
-    }
-    m_modeless.push_back({handle, dialog.id, visible, std::move(texts), false});
+    Modeless& known = Find(handle);
+    known.templateId = dialog.id;
+    known.visible = visible;
+    known.texts = std::move(texts);
 }
 
 void ScriptedUI::ModelessText(plat::DialogHandle handle, int controlId, const std::string& text) {
+    // Text may come before the dialog was first shown: the template id follows on show.
     std::lock_guard<std::mutex> guard(m_lock);
-    for (Modeless& known : m_modeless) {
-        if (known.handle == handle) {
-            known.texts[controlId] = text;
-            return;
-        }
-    }
-    // Text set before the dialog was first shown: the template id follows on show.
-    m_modeless.push_back({handle, 0, false, {{controlId, text}}, false});
+    Find(handle).texts[controlId] = text;
 }
 
 void ScriptedUI::ModelessDestroyed(plat::DialogHandle handle) {
@@ -85,6 +74,13 @@ void ScriptedUI::ModelessDestroyed(plat::DialogHandle handle) {
     for (Modeless& known : m_modeless) {
         if (known.handle == handle) known.destroyed = true;
     }
+}
+
+ScriptedUI::Modeless& ScriptedUI::Find(plat::DialogHandle handle) {
+    for (Modeless& known : m_modeless) {
+        if (known.handle == handle) return known;
+    }
+    return m_modeless.emplace_back(Modeless{handle, 0, false, {}, false});
 }
 
 void ScriptedUI::Idle() {

@@ -68,6 +68,7 @@ private:
         std::lock_guard<std::mutex> guard(m_lock);
         return f();
     }
+    Modeless& Find(plat::DialogHandle handle);  // a new entry for a handle not seen yet; under m_lock
     mutable std::mutex m_lock;
     std::deque<int> m_answers;
     int m_defaultAnswer = 0;  // 0: IDNO / IDOK by style
