@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace plat::common {
 
@@ -24,6 +25,12 @@ double FirstTickMs();
 // The system's own channel for a debugger line (posix: stderr when
 // CMM_DEBUG_OUTPUT is set; win32: OutputDebugStringA). Each half has its own.
 void SystemDebugOutput(const std::string& text);
+
+// DOS paths: a letter that may name a drive; and the components of path from
+// index `from` on, "\" and "/" both separators, folded onto components: "."
+// is dropped and ".." takes one away, never climbing above the first.
+bool IsDriveLetter(char c);
+void FoldPath(std::vector<std::string>& components, const std::string& path, size_t from);
 
 // A virtual key that the key notation names in braces ("{ENTER}", "{F8}").
 bool IsNamedKey(uint16_t vk);

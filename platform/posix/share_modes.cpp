@@ -17,6 +17,8 @@
 #include <fcntl.h>
 #include <sys/file.h>
 
+#include <utility>
+
 namespace plat::posix {
 namespace {
 
@@ -51,7 +53,7 @@ bool OthersHold(int fd, off_t byte) {
 
 // A descriptor open for writing only cannot take a shared lock: such an open
 // of a file its writer may not read goes without a record.
-void State(int fd, off_t byte) {
+void Declare(int fd, off_t byte) {
     struct flock lock = ByteOf(byte, F_RDLCK);
     (void)::fcntl(fd, F_OFD_SETLK, &lock);
 }
@@ -74,7 +76,7 @@ bool TakeShareRecord(int fd, unsigned mode) {
                                                  {s.deniesRead, kDeniesRead}, {s.deniesWrite, kDeniesWrite},
                                                  {s.deniesDelete, kDeniesDelete}};
     for (const auto& [holds, byte] : facts) {
-        if (holds) State(fd, byte);
+        if (holds) Declare(fd, byte);
     }
     return true;
 }
