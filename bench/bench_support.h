@@ -8,7 +8,7 @@
 //   GEOPAK recording  20/s    (one round trip per point)
 #pragma once
 
-#include "platform/platform.h"
+#include "platform/tools.h"
 
 #include <atomic>
 #include <chrono>

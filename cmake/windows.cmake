@@ -14,7 +14,7 @@ set_property(SOURCE ${CMAKE_SOURCE_DIR}/dialogs/Mitutoyo.rc APPEND PROPERTY
              OBJECT_DEPENDS ${CMAKE_SOURCE_DIR}/dialogs/resource.h)
 
 # The program every simulator launcher is a copy of.
-add_executable(cmmlaunch ${CMAKE_SOURCE_DIR}/platform/win32/launcher/launcher.cpp)
+add_executable(cmmlaunch ${CMAKE_SOURCE_DIR}/platform/tools/win32/cmmlaunch/cmmlaunch.cpp)
 cmm_warnings(cmmlaunch)
 if(TARGET cmmsim)
   add_dependencies(cmmsim cmmlaunch)

@@ -20,19 +20,6 @@ namespace {
 // watched folder itself).
 constexpr int kRecheckRealMs = 20;
 
-bool WriteAll(int fd, const char* data, size_t size) {
-    while (size > 0) {
-        ssize_t n = ::write(fd, data, size);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        data += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
-}
-
 bool PollUntil(const std::function<bool()>& ready, const std::optional<Clock::time_point>& deadline) {
     for (;;) {
         if (ready()) return true;
@@ -71,6 +58,19 @@ void DrainEvents(int fd) {
 }
 
 }  // namespace
+
+bool WriteAll(int fd, const char* data, size_t size) {
+    while (size > 0) {
+        ssize_t n = ::write(fd, data, size);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        data += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
 
 bool ReadWholeFile(const std::string& nativePath, std::string& bytes) {
     bytes.clear();

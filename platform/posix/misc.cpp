@@ -1,28 +1,18 @@
 // Diagnostics and small runtime services of the posix half: debugger output
-// (a hook and, on request, stderr), "C"-locale formatting whatever the
-// process locale, local date and time, the process id.
+// (on request, to stderr), "C"-locale formatting whatever the process locale,
+// local date and time, the process id.
 #include "platform/platform.h"
+#include "../common/common_internal.h"
 
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <locale.h>
-#include <mutex>
 #include <unistd.h>
 
 namespace plat {
 namespace {
-
-struct DebugHook {
-    std::mutex lock;
-    std::function<void(const std::string&)> hook;
-};
-
-DebugHook& TheHook() {
-    static DebugHook hook;
-    return hook;
-}
 
 locale_t CLocale() {
     static locale_t locale = ::newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
@@ -45,24 +35,10 @@ private:
 
 }  // namespace
 
-void DebugOutput(const std::string& text) {
-    std::function<void(const std::string&)> hook;
-    {
-        DebugHook& holder = TheHook();
-        std::lock_guard<std::mutex> guard(holder.lock);
-        hook = holder.hook;
-    }
-    if (hook) hook(text);
-    if (std::getenv("CMM_DEBUG_OUTPUT") != nullptr) {
-        std::fputs(text.c_str(), stderr);
-        std::fflush(stderr);
-    }
-}
-
-void SetDebugOutputHook(std::function<void(const std::string&)> hook) {
-    DebugHook& holder = TheHook();
-    std::lock_guard<std::mutex> guard(holder.lock);
-    holder.hook = std::move(hook);
+void common::SystemDebugOutput(const std::string& text) {
+    if (std::getenv("CMM_DEBUG_OUTPUT") == nullptr) return;
+    std::fputs(text.c_str(), stderr);
+    std::fflush(stderr);
 }
 
 std::string FormatC(const char* format, va_list args) {

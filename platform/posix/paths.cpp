@@ -10,6 +10,7 @@
 // DriveMapError names.
 #include "platform/platform.h"
 #include "posix_internal.h"
+#include "../common/common_internal.h"
 
 #include <cctype>
 #include <cerrno>
@@ -34,7 +35,7 @@ char DriveKey(char letter) {
     return static_cast<char>(std::toupper(static_cast<unsigned char>(letter)));
 }
 
-bool IsDriveLetter(char c) { return std::isalpha(static_cast<unsigned char>(c)) != 0; }
+using common::IsDriveLetter;
 
 std::string TrimTrailingSlashes(std::string folder) {
     while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
@@ -95,33 +96,6 @@ PathState& State() {
 // Read at start-up, before the program can change its folder.
 [[maybe_unused]] const bool g_mapReadAtStart = (State(), true);
 
-std::vector<std::string> SplitComponents(const std::string& path, size_t from) {
-    std::vector<std::string> parts;
-    std::string current;
-    for (size_t i = from; i < path.size(); ++i) {
-        char c = path[i];
-        if (c == '\\' || c == '/') {
-            if (!current.empty()) parts.push_back(current);
-            current.clear();
-        } else {
-            current += c;
-        }
-    }
-    if (!current.empty()) parts.push_back(current);
-    return parts;
-}
-
-void Fold(std::vector<std::string>& out, const std::vector<std::string>& parts) {
-    for (const std::string& part : parts) {
-        if (part == ".") continue;
-        if (part == "..") {
-            if (!out.empty()) out.pop_back();
-            continue;
-        }
-        out.push_back(part);
-    }
-}
-
 struct DosLocation {
     char drive;
     std::vector<std::string> components;
@@ -137,7 +111,7 @@ DosLocation Resolve(PathState& state, const std::string& dosPath) {
     }
     bool rooted = from < dosPath.size() && (dosPath[from] == '\\' || dosPath[from] == '/');
     if (!rooted) where.components = state.currentDirs[where.drive];
-    Fold(where.components, SplitComponents(dosPath, from));
+    common::FoldPath(where.components, dosPath, from);
     return where;
 }
 

@@ -35,6 +35,27 @@ bool WaitForChange(const std::string& nativeFolder, uint32_t eventMask,
                    const std::function<bool()>& ready,
                    const std::optional<Clock::time_point>& deadline);
 
+// Writes all of data, going on after partial writes and interruptions.
+bool WriteAll(int fd, const char* data, size_t size);
+
+// Share modes (share_modes.cpp). While a ShareGuard lives, no other open or
+// removal of the file looks at or changes its share record.
+class ShareGuard {
+public:
+    explicit ShareGuard(int fd);
+    ~ShareGuard();
+    ShareGuard(const ShareGuard&) = delete;
+    ShareGuard& operator=(const ShareGuard&) = delete;
+
+private:
+    int fd_;
+};
+// Under the guard: false when an open in the mode (plat::FileMode bits) would
+// conflict with another open of the file; otherwise records it on fd.
+bool TakeShareRecord(int fd, unsigned mode);
+// Under the guard: whether another open keeps the file from being removed.
+bool DeletionDenied(int fd);
+
 // Whole-file helpers on native paths.
 bool ReadWholeFile(const std::string& nativePath, std::string& bytes);
 // Writes to a temporary name in the same folder, then renames over the target.

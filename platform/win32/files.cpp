@@ -2,11 +2,10 @@
 // CFile does), CR LF text mode, and waiting for a file to appear through
 // change notifications on its folder.
 #include "win32_internal.h"
+#include "../common/common_internal.h"
 
 namespace plat {
 namespace {
-
-constexpr size_t kReadChunk = 4096;
 
 void Report(FileError* error, FileError value) {
     if (error != nullptr) *error = value;
@@ -65,42 +64,15 @@ struct File::Impl {
     HANDLE handle = INVALID_HANDLE_VALUE;
     bool text = false;
     bool failed = false;
-    std::string buffer;
-    size_t position = 0;
-    bool atEnd = false;
+    common::LineReader reader;
 
-    // Keeps at least `wanted` unread bytes in the buffer while the file has them.
-    size_t Available(size_t wanted) {
-        while (buffer.size() - position < wanted && !atEnd) {
-            buffer.erase(0, position);
-            position = 0;
-            size_t had = buffer.size();
-            buffer.resize(had + kReadChunk);
-            DWORD got = 0;
-            if (!::ReadFile(handle, buffer.data() + had, kReadChunk, &got, nullptr) || got == 0) atEnd = true;
-            buffer.resize(had + got);
-        }
-        return buffer.size() - position;
-    }
-
-    // Consumes a line end at the read position: LF, and in text mode CR LF.
-    bool SkipLineEnd() {
-        if (Available(1) == 0) return false;
-        if (buffer[position] == '\n') {
-            ++position;
-            return true;
-        }
-        if (text && buffer[position] == '\r' && Available(2) >= 2 && buffer[position + 1] == '\n') {
-            position += 2;
-            return true;
-        }
-        return false;
+    size_t Read(char* data, size_t size) const {
+        DWORD got = 0;
+        return ::ReadFile(handle, data, static_cast<DWORD>(size), &got, nullptr) ? got : 0;
     }
 
     void Reset() {
-        buffer.clear();
-        position = 0;
-        atEnd = false;
+        reader.Reset(text);
         failed = false;
     }
 };
@@ -137,29 +109,18 @@ bool File::Open(const std::string& dosPath, unsigned mode, FileError* error) {
 bool File::IsOpen() const { return impl_->handle != INVALID_HANDLE_VALUE; }
 
 bool File::ReadLine(std::string& line, size_t maxLength) {
-    line.clear();
-    Impl& f = *impl_;
-    if (f.handle == INVALID_HANDLE_VALUE || maxLength == 0 || f.Available(1) == 0) return false;
-    for (;;) {
-        if (f.SkipLineEnd()) return true;
-        if (f.Available(1) == 0) return true;  // a last line without line end
-        if (line.size() == maxLength) return true;
-        line += f.buffer[f.position++];
+    if (impl_->handle == INVALID_HANDLE_VALUE) {
+        line.clear();
+        return false;
     }
+    return impl_->reader.ReadLine(line, maxLength, [this](char* data, size_t size) { return impl_->Read(data, size); });
 }
 
 bool File::Write(const std::string& text) {
     if (impl_->handle == INVALID_HANDLE_VALUE) return false;
-    std::string converted;
-    if (impl_->text) {
-        converted.reserve(text.size() + text.size() / 16 + 2);
-        for (char c : text) {
-            if (c == '\n') converted += '\r';
-            converted += c;
-        }
-    }
-    const std::string& bytes = impl_->text ? converted : text;
-    bool ok = WriteAll(impl_->handle, bytes.data(), bytes.size());
+    const std::string bytes = impl_->text ? common::WithCrLf(text) : std::string();
+    const std::string& written = impl_->text ? bytes : text;
+    const bool ok = WriteAll(impl_->handle, written.data(), written.size());
     if (!ok) impl_->failed = true;
     return ok;
 }

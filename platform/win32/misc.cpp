@@ -1,25 +1,15 @@
 // Odds and ends on Windows: debugger output, C-locale formatting through a
-// locale object of the runtime library, local date and time, modules.
+// locale object of the runtime library, local date and time, module paths.
 #include "win32_internal.h"
+#include "../common/common_internal.h"
 
 #include <clocale>
 #include <cstdio>
 #include <ctime>
 #include <locale.h>
-#include <mutex>
 
 namespace plat {
 namespace {
-
-struct DebugHook {
-    std::mutex lock;
-    std::function<void(const std::string&)> hook;
-};
-
-DebugHook& TheHook() {
-    static DebugHook hook;
-    return hook;
-}
 
 _locale_t CLocale() {
     static _locale_t locale = ::_create_locale(LC_ALL, "C");
@@ -28,22 +18,7 @@ _locale_t CLocale() {
 
 }  // namespace
 
-void DebugOutput(const std::string& text) {
-    ::OutputDebugStringA(text.c_str());
-    DebugHook& hook = TheHook();
-    std::function<void(const std::string&)> copy;
-    {
-        std::lock_guard<std::mutex> guard(hook.lock);
-        copy = hook.hook;
-    }
-    if (copy) copy(text);
-}
-
-void SetDebugOutputHook(std::function<void(const std::string&)> hook) {
-    DebugHook& debug = TheHook();
-    std::lock_guard<std::mutex> guard(debug.lock);
-    debug.hook = std::move(hook);
-}
+void common::SystemDebugOutput(const std::string& text) { ::OutputDebugStringA(text.c_str()); }
 
 std::string FormatC(const char* format, va_list args) {
     if (format == nullptr) return std::string();
@@ -71,14 +46,21 @@ std::string LocalDateTime(const char* strftimeFormat, size_t bufferSize) {
 
 unsigned long CurrentProcessId() { return ::GetCurrentProcessId(); }
 
-void* LoadModule(const std::string& nativePath, std::string& error) {
-    HMODULE module = ::LoadLibraryA(nativePath.c_str());
-    if (module == nullptr) error = "LoadLibrary failed for " + nativePath + " (error " + std::to_string(::GetLastError()) + ")";
-    return reinterpret_cast<void*>(module);
+namespace win32 {
+
+std::string ModulePath(HMODULE module) {
+    std::string path(MAX_PATH, '\0');
+    for (;;) {
+        DWORD length = ::GetModuleFileNameA(module, path.data(), static_cast<DWORD>(path.size()));
+        if (length == 0) return std::string();
+        if (length < path.size()) {
+            path.resize(length);
+            return path;
+        }
+        path.resize(path.size() * 2);
+    }
 }
 
-void UnloadModule(void* module) {
-    if (module != nullptr) ::FreeLibrary(static_cast<HMODULE>(module));
-}
+}  // namespace win32
 
 }  // namespace plat

@@ -5,6 +5,7 @@
 // own directory never moves into a mapped folder). Only Windows folders can
 // be mapped; an entry naming a posix folder (an inherited posix map) is ignored.
 #include "win32_internal.h"
+#include "../common/common_internal.h"
 
 #include <direct.h>
 
@@ -16,7 +17,7 @@
 namespace plat {
 namespace {
 
-bool IsDriveLetter(char c) { return std::isalpha(static_cast<unsigned char>(c)) != 0; }
+using common::IsDriveLetter;
 char Upper(char c) { return static_cast<char>(std::toupper(static_cast<unsigned char>(c))); }
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
@@ -37,23 +38,6 @@ struct PathState {
     char currentDrive = 0;  // the drive last changed to, when it is mapped
     std::map<char, std::vector<std::string>> currentDirs;  // per mapped drive
 };
-
-// "." and ".." folded away; ".." never climbs above the drive.
-void Fold(std::vector<std::string>& out, const std::string& path, size_t from) {
-    std::string part;
-    for (size_t i = from; i <= path.size(); ++i) {
-        if (i < path.size() && !IsSeparator(path[i])) {
-            part += path[i];
-            continue;
-        }
-        if (part == "..") {
-            if (!out.empty()) out.pop_back();
-        } else if (!part.empty() && part != ".") {
-            out.push_back(part);
-        }
-        part.clear();
-    }
-}
 
 std::string Joined(const std::string& folder, const std::vector<std::string>& parts) {
     std::string joined = folder;
@@ -126,7 +110,7 @@ std::string NativePath(const std::string& dosPath) {
     std::vector<std::string> parts;
     bool rooted = from < dosPath.size() && IsSeparator(dosPath[from]);
     if (!rooted) parts = state.currentDirs[drive];
-    Fold(parts, dosPath, from);
+    common::FoldPath(parts, dosPath, from);
     return Joined(mapped->second, parts);
 }
 
@@ -158,7 +142,7 @@ bool ChangeDir(const std::string& dosPath) {
     if (mapped != state.drives.end() && native.compare(0, mapped->second.size(), mapped->second) == 0) {
         // The folder's components below the mapped folder become the drive's current directory.
         std::vector<std::string> parts;
-        Fold(parts, native.substr(mapped->second.size()), 0);
+        common::FoldPath(parts, native, mapped->second.size());
         state.currentDirs[drive] = parts;
         return true;
     }

@@ -13,7 +13,7 @@ namespace {
 
 // MFC names a message box after the program, as AfxMessageBox does.
 std::string ProgramName() {
-    std::string path = CurrentExecutablePath();
+    std::string path = win32::ModulePath(nullptr);
     size_t slash = path.find_last_of("\\/");
     std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
     size_t dot = name.rfind('.');

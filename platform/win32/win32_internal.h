@@ -49,6 +49,9 @@ bool MakeNativeDirectory(const std::string& native);
 // Folder part of a native path ("C:\a\b.txt" -> "C:\a"); "." for none.
 std::string ParentFolder(const std::string& nativePath);
 
+// The file a loaded module (nullptr: the program) was loaded from.
+std::string ModulePath(HMODULE module);
+
 // Whether the window is one of ours, on the window thread that pumps them.
 bool IsOwnWindowThread(HWND window);
 // Handles a key message for one of our own windows; true when it was one.

@@ -3,7 +3,7 @@
 // dialogs), and file helpers.
 #pragma once
 
-#include "platform/platform.h"
+#include "platform/tools.h"
 
 #include <atomic>
 #include <deque>

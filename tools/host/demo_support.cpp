@@ -1,7 +1,7 @@
 // Demo part, plan and temporary world (see demo_support.h).
 #include "demo_support.h"
 
-#include "platform/platform.h"
+#include "platform/tools.h"
 
 #include <nlohmann/json.hpp>
 

@@ -4,7 +4,7 @@
 #include "fit.h"
 #include "host_ipp_client.h"
 
-#include "platform/platform.h"
+#include "platform/tools.h"
 
 #include <chrono>
 #include <cmath>

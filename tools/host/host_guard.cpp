@@ -3,7 +3,7 @@
 #include "host_signal.h"
 #include "host_status.h"
 
-#include "platform/platform.h"
+#include "platform/tools.h"
 
 #include <atomic>
 #include <chrono>

@@ -17,6 +17,7 @@
 #include "host_session.h"
 #include "host_signal.h"
 #include "host_status.h"
+#include "platform/tools.h"
 #include "settings_store.h"
 #include "terminal_ui.h"
 

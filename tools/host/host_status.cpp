@@ -3,7 +3,7 @@
 // Windows console shows the same); elsewhere it is ended with a line break.
 #include "host_status.h"
 
-#include "platform/platform.h"
+#include "platform/tools.h"
 
 #include <chrono>
 #include <mutex>

@@ -3,7 +3,7 @@
 #include "commands.h"
 #include "plugin_loader.h"
 
-#include "platform/platform.h"
+#include "platform/tools.h"
 
 #include <cstdio>
 #include <cstring>

@@ -2,7 +2,7 @@
 // folder, once, with an error message that says which file failed and why.
 #include "plugin_loader.h"
 
-#include "platform/platform.h"
+#include "platform/tools.h"
 
 #include <filesystem>
 #include <mutex>

@@ -2,7 +2,7 @@
 // control as the user reads it, and check-box answers typed as words.
 #pragma once
 
-#include "platform/platform.h"
+#include "platform/tools.h"
 
 #include <string>
 

@@ -3,7 +3,7 @@
 // command dialog as a live status line with Ctrl-C / Escape as Cancel.
 #pragma once
 
-#include "platform/platform.h"
+#include "platform/tools.h"
 
 #include <map>
 #include <mutex>

@@ -8,6 +8,7 @@
 #include "machine.h"
 #include "runtime.h"
 #include "state.h"
+#include "platform/tools.h"
 
 #include <nlohmann/json.hpp>
 

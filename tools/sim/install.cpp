@@ -7,6 +7,7 @@
 #include "geometry.h"
 #include "runtime.h"
 #include "state.h"
+#include "platform/tools.h"
 
 #include <cstdio>
 #include <fstream>

@@ -1,11 +1,14 @@
 // The one seam between the portable core and the operating system.
 //
-// Everything the plug-in, the toolbox, cmmhost and cmmsim need from the OS goes
-// through this header: time, synchronisation, threads, files with Windows share
-// semantics, DOS paths, top-level windows and keystrokes, program launch, the
-// user's message boxes and dialogs, the registry and debugger output.
+// Everything the plug-in and the toolbox need from the OS goes through this
+// header: time, synchronisation, threads, files with Windows share semantics,
+// DOS paths, top-level windows and keystrokes, program launch, the user's
+// message boxes and dialogs, the registry and debugger output. What only the
+// tools and tests need (child processes, the console, launchers, loading
+// modules) is in platform/tools.h, a library of its own.
 // Two halves implement it: posix/ (faithful local stand-ins, used by the test
-// suite, the simulator and the demo) and win32/ (the real Win32 calls).
+// suite, the simulator and the demo) and win32/ (the real Win32 calls), with
+// what they share in common/.
 //
 // Nothing else in the tree includes <windows.h> or <unistd.h>, and this header
 // must stay includable next to <windows.h>: no macros, no Win32 type names.
@@ -23,10 +26,10 @@
 namespace plat {
 
 // ---------------------------------------------------------------- time
-// All durations are milliseconds of *virtual* time. The posix half divides
-// every wait and sleep by the time scale (environment CMM_TIME_SCALE, or
-// SetTimeScale), so a test can run a 60 s protocol wait in 0.6 s at scale 100.
-// TickCount advances by scale x real elapsed time. Win32 ignores the scale.
+// All durations are milliseconds of *virtual* time. Both halves divide every
+// wait and sleep by the time scale (environment CMM_TIME_SCALE, or
+// SetTimeScale; 1, real time, by default), so a test can run a 60 s protocol
+// wait in 0.6 s at scale 100. TickCount advances by scale x real elapsed time.
 constexpr uint32_t kInfinite = 0xFFFFFFFFu;
 
 uint32_t TickCount();
@@ -121,11 +124,12 @@ enum FileMode : unsigned {
 
 enum class FileError { kNone, kNotFound, kSharingViolation, kAccessDenied, kOther };
 
-// A file with Windows share semantics. The posix half honours share modes
-// between processes with advisory locks (flock) that cmmsim honours too:
-// exclusive and every write open take an exclusive lock, a deny-write read
-// takes a shared lock, a deny-none read takes none. Truncation happens only
-// once the lock is held.
+// A file with Windows share semantics: an open is refused (kSharingViolation)
+// exactly where CreateFile refuses it, from both opens' access and sharing,
+// between processes and between two files of one process alike. The posix
+// half keeps a share record of advisory locks on each open file (documented
+// in docs/virtual-desktop.md, so outside programs can take part); truncation
+// happens only once the record is taken.
 class File {
 public:
     File();
@@ -148,7 +152,7 @@ private:
 
 bool PathExists(const std::string& dosPath);  // file or folder (CFile::GetStatus)
 // Fails for a missing file and, like Windows, for a file another handle holds
-// open without delete sharing (posix: an exclusive lock cannot be taken).
+// open without delete sharing (every share mode but kShareDenyNone).
 bool RemoveFile(const std::string& dosPath, FileError* error = nullptr);
 bool MakeDirectory(const std::string& dosPath);  // with parents
 // Blocks until the file exists or ms elapse, using change notification
@@ -166,7 +170,8 @@ enum ShowCommand : int {
     kSwHide = 0, kSwShowNormal = 1, kSwMinimize = 6, kSwShow = 5, kSwRestore = 9
 };
 
-// Posix: the desktop folder (default: environment CMM_DESKTOP). Win32: unused.
+// The desktop folder (default: environment CMM_DESKTOP). Posix: the virtual
+// desktop; win32: where our own windows' keystroke logs are kept, if set.
 void SetDesktopFolder(const std::string& nativeFolder);
 std::string DesktopFolder();
 
@@ -364,11 +369,6 @@ public:
 // nullptr where there is none (posix).
 std::unique_ptr<RegistryKey> OpenSystemRegistryKey(const std::string& path);
 
-// ---------------------------------------------------------------- modules
-// dlopen / LoadLibrary of a native path; nullptr with error set on failure.
-void* LoadModule(const std::string& nativePath, std::string& error);
-void UnloadModule(void* module);
-
 // ---------------------------------------------------------------- misc
 // OutputDebugStringA. Posix: stderr when CMM_DEBUG_OUTPUT is set. A hook,
 // when installed, receives every line as well (tests, cmmhost --verbose).
@@ -379,94 +379,5 @@ std::string FormatC(const char* format, va_list args);
 // Local date and time through strftime("%x %X"); empty when it does not fit.
 std::string LocalDateTime(const char* strftimeFormat, size_t bufferSize);
 unsigned long CurrentProcessId();
-
-
-// ---------------------------------------------------------------- child processes
-// For the tools, tests and benchmarks that drive whole programs (cmmhost demo,
-// end-to-end tests); the plug-in core never uses these. Milliseconds here are
-// real time: a watchdog must not stretch with the time scale.
-
-// Sets (empty value: removes) a variable of this process's environment, which
-// every program started afterwards inherits.
-bool SetEnvironmentValue(const std::string& name, const std::string& value);
-
-// A program run with its standard input fed from a string and its output
-// collected while it runs. The child gets a process group of its own, so Kill
-// also ends whatever it started and did not detach.
-class ChildProcess {
-public:
-    ChildProcess();
-    ~ChildProcess();  // kills a child that still runs
-    ChildProcess(const ChildProcess&) = delete;
-    ChildProcess& operator=(const ChildProcess&) = delete;
-    bool Start(const std::string& nativeProgram, const std::vector<std::string>& args,
-               const std::string& input = std::string());
-    bool Wait(uint32_t realMs);  // true once the child has ended
-    bool Running() const;
-    void Interrupt();            // Ctrl-C
-    void Kill();
-    int ExitCode() const;        // -1 while running, or when ended by a signal
-    std::string Output() const;  // standard output so far
-    std::string Errors() const;  // standard error so far
-    unsigned long Pid() const;
-    struct Impl;
-
-private:
-    Impl* impl_;
-};
-
-// Bytes of memory resident for this process; 0 where unknown.
-size_t ResidentMemoryBytes();
-
-// Whether standard input is an interactive terminal (console), so a tool
-// may ask the user rather than read a script or a pipe.
-bool StandardInputIsTerminal();
-
-// Calls handler whenever the user presses Ctrl-C or Ctrl-Break at the
-// console (posix: SIGINT). It runs in a signal handler or on a thread the
-// console starts, so it may only touch lock-free atomics. nullptr restores
-// the default (the process ends). Win32 also turns Ctrl-C processing back on
-// for a process started in a new process group, where it begins switched off.
-void OnInterrupt(void (*handler)());
-// Calls handler when the process is asked to end from outside (posix: SIGTERM
-// or SIGHUP; Windows: the console closing, log-off or shutdown), under the
-// same rules as OnInterrupt's handler. nullptr restores the default.
-void OnTerminate(void (*handler)());
-// Whether standard error is a terminal (console), where a status line may be
-// redrawn in place.
-bool StandardErrorIsTerminal();
-
-// Single keys from the console, for a tool's live status line (its stand-in
-// for a modeless dialog). While on, the terminal hands over each key as it is
-// typed, without echo (a Windows console does so anyway); Ctrl-C still
-// interrupts. TakeConsoleEscape drains what was typed and is true when a lone
-// Escape was among it (the sequence of an arrow or function key is not one).
-// Where standard input is not a terminal nothing changes and nothing is taken.
-void ConsoleKeys(bool on);
-bool TakeConsoleEscape();
-
-// Makes a write to a closed pipe (a tool's output piped into `head`) fail
-// like any other write instead of ending the process, so a tool still runs
-// its clean-up. Nothing to do where pipes raise no signal.
-void IgnoreBrokenPipes();
-
-// ---------------------------------------------------------------- launchers
-// For the vendor-side simulator (cmmsim) and its shutdown; the plug-in core
-// never uses these.
-// Installs an executable at dosPath that starts nativeTarget with the leading
-// arguments followed by whatever the launcher itself is given (posix: a small
-// sh script that execs the target). Folders are created as needed.
-bool InstallLauncher(const std::string& dosPath, const std::string& nativeTarget,
-                     const std::vector<std::string>& leadingArgs);
-// Claims the installation this process drives (posix: the virtual desktop
-// with its drive map; Windows: the user's session) until the process ends, so
-// two hosts never drive one set of vendor programs. False when another
-// process holds it: holderPid names it (0 when it cannot be told).
-bool ClaimInstallation(unsigned long& holderPid);
-// Native absolute path of the running program; empty when unknown.
-std::string CurrentExecutablePath();
-// Whether a process with this id runs, and ending it forcibly (no clean-up).
-bool IsProcessRunning(unsigned long pid);
-bool EndProcess(unsigned long pid);
 
 }  // namespace plat

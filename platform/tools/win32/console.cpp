@@ -2,6 +2,7 @@
 // Ctrl-C / Ctrl-Break at the console handed to the tool's own handler, and
 // Escape taken from the console's key events.
 #include "win32_internal.h"
+#include "platform/tools.h"
 
 #include <io.h>
 #include <stdio.h>

@@ -1,7 +1,7 @@
 // Whether standard input is a terminal, for the tools' interactive prompts,
 // writes to a closed pipe as plain failures, Ctrl-C (SIGINT) handed to the
 // tool's own handler, and the terminal switched to single keys for a while.
-#include "platform/platform.h"
+#include "platform/tools.h"
 
 #include <atomic>
 #include <csignal>

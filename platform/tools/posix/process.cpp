@@ -3,7 +3,7 @@
 // standard output and error on one I/O thread, wait with a real-time bound,
 // interrupt and kill. Also the environment setter and the resident-memory
 // figure the benchmarks report. The plug-in core uses none of this.
-#include "platform/platform.h"
+#include "platform/tools.h"
 
 #include <atomic>
 #include <cerrno>

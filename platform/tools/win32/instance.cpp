@@ -2,6 +2,7 @@
 // open for writing, shared for reading only, until the process ends; it
 // holds the owner's pid. A second writer is refused by the share mode.
 #include "win32_internal.h"
+#include "platform/tools.h"
 
 #include <cstdlib>
 #include <string>

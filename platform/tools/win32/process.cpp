@@ -5,6 +5,7 @@
 // figure.
 #include "command_line.h"
 #include "win32_internal.h"
+#include "platform/tools.h"
 
 #include <psapi.h>
 

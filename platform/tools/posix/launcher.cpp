@@ -3,7 +3,7 @@
 // the simulator with fixed leading arguments, so that the plug-in's own launch
 // code starts the simulation as it would start the real software. Also the
 // running program's own path and forcible process ends for its shutdown.
-#include "platform/platform.h"
+#include "platform/tools.h"
 #include "posix_internal.h"
 
 #include <cerrno>

@@ -1,7 +1,7 @@
 // One host per installation on posix: an exclusive flock on a file in the
 // virtual desktop folder, held (and closed on exec, so launched programs do
 // not inherit it) until the process ends; the file holds the owner's pid.
-#include "platform/platform.h"
+#include "platform/tools.h"
 
 #include <cerrno>
 #include <cstdlib>

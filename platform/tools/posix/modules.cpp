@@ -1,12 +1,9 @@
-// Registry and loadable modules for the posix half. There is no system
-// registry here: settings live in the portable .reg store instead.
-#include "platform/platform.h"
+// Loadable modules on posix: a host loads its plug-ins with dlopen.
+#include "platform/tools.h"
 
 #include <dlfcn.h>
 
 namespace plat {
-
-std::unique_ptr<RegistryKey> OpenSystemRegistryKey(const std::string&) { return nullptr; }
 
 void* LoadModule(const std::string& nativePath, std::string& error) {
     error.clear();
