@@ -3,8 +3,10 @@
 #include "platform/platform.h"
 #include "posix_internal.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <ctime>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/inotify.h>
@@ -18,7 +20,20 @@ namespace {
 // Re-checks the condition at least this often even without events, in case a
 // change was made where inotify cannot see it (another mount, a rename of the
 // watched folder itself).
-constexpr int kRecheckRealMs = 20;
+constexpr auto kRecheck = std::chrono::milliseconds(20);
+
+// The next sleep of a wait: up to the deadline to the nanosecond (poll's
+// whole milliseconds, rounded up, made every 10 ms look of a COSMOS exchange
+// end late), at most kRecheck; false once the deadline has passed.
+bool NextSleep(const std::optional<Clock::time_point>& deadline, timespec& sleep) {
+    Clock::duration left = kRecheck;
+    if (deadline) left = std::min<Clock::duration>(left, *deadline - Clock::now());
+    if (left <= Clock::duration::zero()) return false;
+    const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
+    sleep.tv_sec = static_cast<time_t>(ns / 1000000000);
+    sleep.tv_nsec = static_cast<long>(ns % 1000000000);
+    return true;
+}
 
 bool WriteAll(int fd, const char* data, size_t size) {
     while (size > 0) {
@@ -172,11 +187,10 @@ bool WaitForChange(const std::string& nativeFolder, uint32_t eventMask,
     if (fd < 0 || !notifier.Watch(nativeFolder, eventMask)) return PollUntil(ready, deadline);
     for (;;) {
         if (ready()) return true;
-        int left = RealMsLeft(deadline);
-        if (left == 0) return false;
+        timespec sleep{};
+        if (!NextSleep(deadline, sleep)) return false;
         pollfd events{fd, POLLIN, 0};
-        int timeout = (left < 0 || left > kRecheckRealMs) ? kRecheckRealMs : left;
-        if (::poll(&events, 1, timeout) > 0) DrainEvents(fd);
+        if (::ppoll(&events, 1, &sleep, nullptr) > 0) DrainEvents(fd);
     }
 }
 
