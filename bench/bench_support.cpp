@@ -8,11 +8,6 @@
 namespace fs = std::filesystem;
 
 namespace bench {
-namespace {
-
-constexpr auto kWriterPatience = std::chrono::microseconds(200);
-
-}  // namespace
 
 double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
 
@@ -65,7 +60,7 @@ void Responder::Run() {
                 // the plug-in looks for the answer 20 ms (GEOPAK: 50 ms)
                 // later. Trying again at once took ~130 opens a command,
                 // a core that a loaded machine takes from the writer.
-                std::this_thread::sleep_for(kWriterPatience);
+                std::this_thread::sleep_for(std::chrono::microseconds(200));
                 continue;
             }
         }

@@ -70,11 +70,10 @@ std::vector<double> CosmosExchanges(MitutoyoCosmosProtocol& protocol, int count)
     return ms;
 }
 
-// A round trip whose answer missed the first look counts as missed; under
-// load that happens, and the times of the others still tell.
+// A round trip whose answer missed the first look is counted onto missed;
+// under load that happens, and the times of the others still tell.
 std::vector<double> GeopakRoundTrips(MitutoyoProtocol& protocol, int count, int& missed) {
     std::vector<double> ms;
-    missed = 0;
     for (int i = 0; i < count; ++i) {
         GeopakCommand poll(5);
         const auto start = Clock::now();
@@ -105,11 +104,22 @@ double RecordingRate(CMMProtocolWithThread& protocol, double seconds) {
         plat::Sleep(5);
     }
     plat::PumpMessages();
-    const long points = positions - before;
-    const double elapsed = Ms(Clock::now() - start) / 1000;
+    const double rate = static_cast<double>(positions - before) / (Ms(Clock::now() - start) / 1000);
     protocol.CMMProtocolWithThread::OnStopTransaction();
     protocol.SetClient(nullptr);
-    return static_cast<double>(points) / elapsed;
+    return rate;
+}
+
+// What body returns, run with the protocol connected the framework's way
+// and its worker thread running.
+template <typename Body>
+auto WithWorker(CMMProtocolWithThread& protocol, Body body) {
+    protocol.CMMProtocolWithThread::Connect();
+    protocol.StartThread();
+    const auto result = body();
+    protocol.CMMProtocolWithThread::Disconnect();
+    protocol.EndThread();
+    return result;
 }
 
 // Share of one core this process spends while body runs.
@@ -124,7 +134,33 @@ Row CpuRow(const std::string& figure, const std::string& where, double percent) 
     return Row{"CPU while waiting: " + figure, where, percent, "% core", 0.5, 1.0, true, ""};
 }
 
-std::vector<Row> BreakdownRows();
+// Where an exchange's time goes: its two fixed waits, each against its
+// nominal 10 ms, and the writing of the parameter file and its backup.
+std::vector<Row> BreakdownRows() {
+    Scratch scratch("breakdown");
+    std::vector<double> slice, look, write;
+    plat::Event never(true);
+    plat::Event* const events[] = {&never};
+    ParameterMap poll;
+    poll["Cmd"] = 5.0;
+    for (int i = 0; i < 100; ++i) {
+        auto t0 = Clock::now();
+        plat::WaitAny(events, 1, 10);
+        auto t1 = Clock::now();
+        WaitForFile(kVelmor + "REMOTE.MSG", 10);
+        auto t2 = Clock::now();
+        WriteParameterFileWithBackup(poll, kVelmor + "ZOR_GEO.DAT");
+        auto t3 = Clock::now();
+        plat::RemoveFile(kVelmor + "ZOR_GEO.DAT");
+        slice.push_back(Ms(t1 - t0));
+        look.push_back(Ms(t2 - t1));
+        write.push_back(Ms(t3 - t2));
+    }
+    return {Row{"  part: event slice (median)", "in-process", Percentile(slice, 0.5), "ms", 10, 1.05, true, ""},
+            Row{"  part: message-file look (median)", "in-process", Percentile(look, 0.5), "ms", 10, 1.05, true, ""},
+            Row{"  part: parameter file + backup written (median)", "in-process", Percentile(write, 0.5), "ms", 0, 0,
+                true, "no model share"}};
+}
 
 std::vector<Row> InProcessRows(const Options& o) {
     std::vector<Row> rows;
@@ -155,12 +191,9 @@ std::vector<Row> InProcessRows(const Options& o) {
         for (Row& r : TimedRows("COSMOS exchange", "in-process", CosmosExchanges(*cosmos, 300), kCosmosExchangeMs,
                                 1.05, 1.25))
             rows.push_back(r);
-        cosmos->CMMProtocolWithThread::Connect();
-        cosmos->StartThread();
-        rows.push_back(Row{"COSMOS recording", "in-process", RecordingRate(*cosmos, o.seconds), "points/s",
+        rows.push_back(Row{"COSMOS recording", "in-process",
+                           WithWorker(*cosmos, [&] { return RecordingRate(*cosmos, o.seconds); }), "points/s",
                            kCosmosPerSecond, 0.95, false, ""});
-        cosmos->CMMProtocolWithThread::Disconnect();
-        cosmos->EndThread();
     }
     for (Row& r : BreakdownRows()) rows.push_back(r);
     {
@@ -168,22 +201,16 @@ std::vector<Row> InProcessRows(const Options& o) {
         Responder side = GeopakSide();
         auto geopak = Fresh<MitutoyoProtocol>();
         for (Row& r : GeopakRoundTripRows(*geopak, "in-process")) rows.push_back(r);
-        geopak->CMMProtocolWithThread::Connect();
-        geopak->StartThread();
-        rows.push_back(Row{"GEOPAK recording", "in-process", RecordingRate(*geopak, o.seconds), "points/s",
+        rows.push_back(Row{"GEOPAK recording", "in-process",
+                           WithWorker(*geopak, [&] { return RecordingRate(*geopak, o.seconds); }), "points/s",
                            kGeopakPerSecond, 0.95, false, ""});
-        geopak->CMMProtocolWithThread::Disconnect();
-        geopak->EndThread();
     }
     {
         Scratch scratch("cpu");
         auto cosmos = Fresh<MitutoyoCosmosProtocol>();
-        cosmos->CMMProtocolWithThread::Connect();
-        cosmos->StartThread();
-        rows.push_back(CpuRow("idle connected", "in-process",
-                              CpuPercent([&] { plat::Sleep(static_cast<uint32_t>(o.seconds * 1000)); })));
-        cosmos->CMMProtocolWithThread::Disconnect();
-        cosmos->EndThread();
+        rows.push_back(CpuRow("idle connected", "in-process", WithWorker(*cosmos, [&] {
+                                  return CpuPercent([&] { plat::Sleep(static_cast<uint32_t>(o.seconds * 1000)); });
+                              })));
         // The wait of a command nobody answers, bounded here by its time-out.
         plat::Event never(true);
         plat::Event* const events[] = {&never};
@@ -194,34 +221,6 @@ std::vector<Row> InProcessRows(const Options& o) {
                               })));
     }
     return rows;
-}
-
-// Where an exchange's time goes: its two fixed waits, each against its
-// nominal 10 ms, and the writing of the parameter file and its backup.
-std::vector<Row> BreakdownRows() {
-    Scratch scratch("breakdown");
-    std::vector<double> slice, look, write;
-    plat::Event never(true);
-    plat::Event* const events[] = {&never};
-    ParameterMap poll;
-    poll["Cmd"] = 5.0;
-    for (int i = 0; i < 100; ++i) {
-        auto t0 = Clock::now();
-        plat::WaitAny(events, 1, 10);
-        auto t1 = Clock::now();
-        WaitForFile(kVelmor + "REMOTE.MSG", 10);
-        auto t2 = Clock::now();
-        WriteParameterFileWithBackup(poll, kVelmor + "ZOR_GEO.DAT");
-        auto t3 = Clock::now();
-        plat::RemoveFile(kVelmor + "ZOR_GEO.DAT");
-        slice.push_back(Ms(t1 - t0));
-        look.push_back(Ms(t2 - t1));
-        write.push_back(Ms(t3 - t2));
-    }
-    return {Row{"  part: event slice (median)", "in-process", Percentile(slice, 0.5), "ms", 10, 1.05, true, ""},
-            Row{"  part: message-file look (median)", "in-process", Percentile(look, 0.5), "ms", 10, 1.05, true, ""},
-            Row{"  part: parameter file + backup written (median)", "in-process", Percentile(write, 0.5), "ms", 0, 0,
-                true, "no model share"}};
 }
 
 // Resident memory after 1k and after many COSMOS exchanges. At 20 ms each,
