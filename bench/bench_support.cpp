@@ -55,7 +55,14 @@ void Responder::Run() {
         if (!plat::WaitForPath(m_command, 50)) continue;
         {
             plat::File file;  // held deny-write: the writer has finished
-            if (!file.Open(m_command, plat::kFileRead | plat::kShareDenyWrite)) continue;
+            if (!file.Open(m_command, plat::kFileRead | plat::kShareDenyWrite)) {
+                // The writer holds it for a fraction of a millisecond, and
+                // the plug-in looks for the answer 20 ms (GEOPAK: 50 ms)
+                // later. Trying again at once took ~130 opens a command,
+                // a core that a loaded machine takes from the writer.
+                std::this_thread::sleep_for(std::chrono::microseconds(200));
+                continue;
+            }
         }
         if (!plat::RemoveFile(m_command)) continue;
         std::ofstream(native + ".part", std::ios::binary) << m_bytes;

@@ -3,8 +3,10 @@
 #include "platform/platform.h"
 #include "posix_internal.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <ctime>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/inotify.h>
@@ -18,7 +20,20 @@ namespace {
 // Re-checks the condition at least this often even without events, in case a
 // change was made where inotify cannot see it (another mount, a rename of the
 // watched folder itself).
-constexpr int kRecheckRealMs = 20;
+constexpr auto kRecheck = std::chrono::milliseconds(20);
+
+// The next sleep of a wait: up to the deadline to the nanosecond (poll's
+// whole milliseconds, rounded up, made every 10 ms look of a COSMOS exchange
+// end late), at most kRecheck; false once the deadline has passed.
+bool NextSleep(const std::optional<Clock::time_point>& deadline, timespec& sleep) {
+    Clock::duration left = kRecheck;
+    if (deadline) left = std::min<Clock::duration>(left, *deadline - Clock::now());
+    if (left <= Clock::duration::zero()) return false;
+    const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
+    sleep.tv_sec = static_cast<time_t>(ns / 1000000000);
+    sleep.tv_nsec = static_cast<long>(ns % 1000000000);
+    return true;
+}
 
 bool PollUntil(const std::function<bool()>& ready, const std::optional<Clock::time_point>& deadline) {
     for (;;) {
@@ -31,7 +46,11 @@ bool PollUntil(const std::function<bool()>& ready, const std::optional<Clock::ti
 // One notification instance per thread, kept for the thread's life: closing
 // one waits for the kernel's grace period (synchronize_srcu), 1 to 30 ms and
 // more on a busy machine, and every wait for a file used to pay for it.
-// Watches are added and removed per wait, which costs microseconds.
+// The watch of the last folder waited on stays too: a thread waits on one
+// folder again and again (three looks every 30 ms while a COSMOS command is
+// unanswered), and removing a watch costs a syscall and queues an event
+// that wakes the next wait for nothing. Events that arrive between waits
+// only wake the next wait early, and every wait looks again before it sleeps.
 class Notifier {
 public:
     Notifier() : m_fd(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {}
@@ -42,13 +61,24 @@ public:
     Notifier& operator=(const Notifier&) = delete;
     int Fd() const { return m_fd; }
 
+    // Watches nativeFolder (adding to a folder already watched only renews
+    // the mask) and drops the watch of another folder. False when it cannot.
+    bool Watch(const std::string& nativeFolder, uint32_t eventMask) {
+        const int watch = ::inotify_add_watch(m_fd, nativeFolder.c_str(), eventMask);
+        if (watch < 0) return false;
+        if (m_watch >= 0 && m_watch != watch) ::inotify_rm_watch(m_fd, m_watch);
+        m_watch = watch;
+        return true;
+    }
+
 private:
     int m_fd;
+    int m_watch = -1;
 };
 
-int ThreadNotifier() {
+Notifier& ThreadNotifier() {
     thread_local Notifier notifier;
-    return notifier.Fd();
+    return notifier;
 }
 
 void DrainEvents(int fd) {
@@ -152,26 +182,16 @@ bool WaitForChange(const std::string& nativeFolder, uint32_t eventMask,
     // with no time to wait at all.
     if (ready()) return true;
     if (RealMsLeft(deadline) == 0) return false;
-    const int fd = ThreadNotifier();
-    if (fd < 0) return PollUntil(ready, deadline);
-    const int watch = ::inotify_add_watch(fd, nativeFolder.c_str(), eventMask);
-    if (watch < 0) return PollUntil(ready, deadline);
-    bool result = false;
+    Notifier& notifier = ThreadNotifier();
+    const int fd = notifier.Fd();
+    if (fd < 0 || !notifier.Watch(nativeFolder, eventMask)) return PollUntil(ready, deadline);
     for (;;) {
-        if (ready()) {
-            result = true;
-            break;
-        }
-        int left = RealMsLeft(deadline);
-        if (left == 0) break;
+        if (ready()) return true;
+        timespec sleep{};
+        if (!NextSleep(deadline, sleep)) return false;
         pollfd events{fd, POLLIN, 0};
-        int timeout = (left < 0 || left > kRecheckRealMs) ? kRecheckRealMs : left;
-        if (::poll(&events, 1, timeout) > 0) DrainEvents(fd);
+        if (::ppoll(&events, 1, &sleep, nullptr) > 0) DrainEvents(fd);
     }
-    // Events of this watch that are still queued only wake the next wait
-    // early, and every wait looks again before it sleeps.
-    ::inotify_rm_watch(fd, watch);
-    return result;
 }
 
 }  // namespace plat::posix
