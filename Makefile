@@ -7,8 +7,15 @@ JOBS ?= 2
 
 all: build
 
+# CI checks the packages once up front and sets CMM_DEPS_DONE=1.
 deps:
-	@./.ci/deps.sh native
+	@[ -n "$(CMM_DEPS_DONE)" ] || ./.ci/deps.sh native
+
+# ccache, when there is one, for every configuration (read by cmake when a
+# build folder is first configured).
+ifneq ($(shell command -v ccache 2>/dev/null),)
+export CMAKE_CXX_COMPILER_LAUNCHER ?= ccache
+endif
 
 build: deps
 	cmake --preset $(PRESET) >/dev/null
@@ -44,7 +51,7 @@ demo-stress: build
 FUZZ_SECONDS ?= 60
 fuzz: deps
 	cmake --preset fuzz >/dev/null
-	cmake --build --preset fuzz -j $(JOBS) --target fuzzers
+	cmake --build --preset fuzz -j $(JOBS)
 	./fuzz/run.sh build/fuzz $(FUZZ_SECONDS)
 
 clean:
@@ -61,13 +68,12 @@ export WINEPREFIX
 export WINEDEBUG = -all
 export WINEDLLOVERRIDES = mscoree,mshtml=
 
+# The `windows` preset; WIN_BUILD and WIN_GTEST move its folders.
 windows:
-	@./.ci/deps.sh windows
+	@[ -n "$(CMM_DEPS_DONE)" ] || ./.ci/deps.sh windows
 	./platform/win32/tools/build-googletest.sh $(WIN_GTEST) $(JOBS)
-	cmake -S . -B $(WIN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug \
-	  -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-w64.cmake \
-	  -DGTest_DIR=$(CURDIR)/$(WIN_GTEST)/install/lib/cmake/GTest \
-	  -Dnlohmann_json_DIR=$(CURDIR)/cmake/cross-packages/nlohmann_json >/dev/null
+	cmake --preset windows -B $(WIN_BUILD) \
+	  -DGTest_DIR=$(CURDIR)/$(WIN_GTEST)/install/lib/cmake/GTest >/dev/null
 	cmake --build $(WIN_BUILD) -j $(JOBS)
 
 test-windows: windows

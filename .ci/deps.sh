@@ -3,12 +3,12 @@
 # As root (or with password-less sudo) it runs apt-get; otherwise it prints
 # the one command to run.
 set -euo pipefail
-set_native="locales cmake ninja-build g++ clang libgtest-dev libgmock-dev libbenchmark-dev libclang-rt-14-dev nlohmann-json3-dev libasio-dev"
+set_native="locales cmake ninja-build ccache g++ clang libgtest-dev libgmock-dev libbenchmark-dev libclang-rt-14-dev nlohmann-json3-dev libasio-dev"
 set_windows="g++-mingw-w64-x86-64-posix wine wine64 xvfb xauth imagemagick googletest"
 case "${1:-native}" in
   native) pkgs="$set_native" ;;
-  windows) pkgs="$set_native $set_windows" ;;
-  *) echo "usage: $0 native|windows" >&2; exit 2 ;;
+  windows|all) pkgs="$set_native $set_windows" ;;
+  *) echo "usage: $0 native|windows|all" >&2; exit 2 ;;
 esac
 missing=()
 for p in $pkgs; do

@@ -14,12 +14,4 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
-# One shared C++ runtime for all our modules (the toolbox DLL, the plug-in
-# and the programs pass strings, functions and threads across): its DLLs are
-# copied next to the binaries so they start under Wine as they are.
-file(GLOB CMM_MINGW_RUNTIME_DLLS
-     /usr/lib/gcc/${CMM_MINGW_PREFIX}/*-posix/libstdc++-6.dll
-     /usr/lib/gcc/${CMM_MINGW_PREFIX}/*-posix/libgcc_s_seh-1.dll
-     /usr/${CMM_MINGW_PREFIX}/lib/libwinpthread-1.dll)
-
 set(CMAKE_CROSSCOMPILING_EMULATOR wine)

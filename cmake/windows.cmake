@@ -25,16 +25,17 @@ add_executable(dialogshot ${CMAKE_SOURCE_DIR}/platform/win32/tools/dialogshot/di
 target_link_libraries(dialogshot PRIVATE user32)
 cmm_warnings(dialogshot)
 
-if(CMM_MINGW_RUNTIME_DLLS)
-  file(MAKE_DIRECTORY ${CMAKE_RUNTIME_OUTPUT_DIRECTORY})
-  file(COPY ${CMM_MINGW_RUNTIME_DLLS} DESTINATION ${CMAKE_RUNTIME_OUTPUT_DIRECTORY})
-endif()
-
-# Programs that include nlohmann-json find it on the compiler's default path
-# in the native build; the cross build has to name it.
-find_package(nlohmann_json 3 REQUIRED)
-foreach(target cmmhost e2e_tests)
-  if(TARGET ${target})
-    target_link_libraries(${target} PRIVATE nlohmann_json::nlohmann_json)
+# One shared C++ runtime for all our modules (the toolbox DLL, the plug-in
+# and the programs pass strings, functions and threads across): its DLLs,
+# found where the compiler itself links them from, are copied next to the
+# binaries so they start under Wine as they are.
+file(MAKE_DIRECTORY ${CMAKE_RUNTIME_OUTPUT_DIRECTORY})
+foreach(dll libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll)
+  execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=${dll}
+                  OUTPUT_VARIABLE path OUTPUT_STRIP_TRAILING_WHITESPACE)
+  # The compiler echoes a name it cannot find as it is.
+  if(NOT IS_ABSOLUTE "${path}" OR NOT EXISTS "${path}")
+    message(FATAL_ERROR "${CMAKE_CXX_COMPILER} has no ${dll} to ship beside the programs")
   endif()
+  file(COPY ${path} DESTINATION ${CMAKE_RUNTIME_OUTPUT_DIRECTORY})
 endforeach()
