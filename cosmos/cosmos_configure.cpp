@@ -5,7 +5,7 @@
 // under it (a poll left unanswered gives up, so OK never waits on COSMOS).
 #include "cosmos/cosmos_protocol.h"
 #include "dialogs/config_cosmos_dlg.h"
-#include "framework/plugin/module.h"
+#include "dialogs/resource_scope.h"
 
 namespace {
 

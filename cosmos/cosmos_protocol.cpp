@@ -1,7 +1,6 @@
 // The COSMOS protocol object: construction with its defaults, the persisted
 // settings, and the small operations that only report or store a value.
 #include "cosmos/cosmos_protocol.h"
-#include "framework/plugin/module.h"
 #include "framework/toolbox.h"
 
 IMPLEMENT_DYNCREATE_PROTOCOL(MitutoyoCosmosProtocol, CMMProtocolWithThread)

@@ -3,7 +3,7 @@
 // of them back unchanged on OK. Nothing is validated: a folder is stored
 // exactly as typed.
 #include "dialogs/config_dlg.h"
-#include "framework/plugin/module.h"
+#include "dialogs/resource_scope.h"
 #include "geopak/geopak_protocol.h"
 
 BOOL MitutoyoProtocol::Configure() {

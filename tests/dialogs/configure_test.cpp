@@ -4,8 +4,9 @@
 // the GEOPAK disconnection that happens whatever the user does.
 #include "cosmos/cosmos_protocol.h"
 #include "dialogs/resource.h"
-#include "framework/plugin/module.h"
+#include "dialogs/resource_scope.h"
 #include "geopak/geopak_protocol.h"
+#include "plugin/module_entry.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
