@@ -88,9 +88,7 @@ TEST(PluginModule, EntryAndResourceScopeThatAlwaysRestores) {
         EXPECT_EQ(PluginDllMain(PluginResourceModule(), reason, nullptr), TRUE) << reason;
     try {
         ResourceScope outer;
-        {
-            ResourceScope inner;
-        }
+        { ResourceScope inner; }
         EXPECT_EQ(plat::ResourceModule(), PluginResourceModule()) << "the inner scope restored too much";
         throw std::runtime_error("dialog failed");
     } catch (const std::runtime_error&) {
