@@ -8,7 +8,7 @@
 #include "cosmos/cosmos_protocol.h"
 #include "dialogs/config_cosmos_dlg.h"
 #include "dialogs/resource.h"
-#include "framework/plugin/module.h"
+#include "dialogs/resource_scope.h"
 
 namespace {
 

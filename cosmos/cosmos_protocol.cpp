@@ -2,7 +2,6 @@
 // the settings table in cosmos_configure.cpp) and the small operations that
 // only report or store a value.
 #include "cosmos/cosmos_protocol.h"
-#include "framework/plugin/module.h"
 #include "framework/toolbox.h"
 
 IMPLEMENT_DYNCREATE_PROTOCOL(MitutoyoCosmosProtocol, CMMProtocolWithThread)

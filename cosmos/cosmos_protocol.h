@@ -124,3 +124,5 @@ private:
 };
 
 double DegreesToRadians(double degrees);  // COSMOS unit: degrees / 45 * atan(1)
+// atan(1.0), set while the module loads, right after the COSMOS registration record.
+double CosmosQuarterPi();

@@ -4,7 +4,7 @@
 #include "cosmos/dlg_cosmos_command.h"
 #include "cosmos/cosmos_protocol.h"
 #include "dialogs/resource.h"
-#include "framework/plugin/module.h"
+#include "dialogs/resource_scope.h"
 
 CDlgCosmosCommand::CDlgCosmosCommand(MitutoyoCosmosProtocol* protocol, void* /*parent*/)
     : CDialog(IDD_COSMOS_COMMAND), m_protocol(protocol) {

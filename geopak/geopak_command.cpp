@@ -3,14 +3,10 @@
 // way, bounded and without ever leaving a value undefined.
 #include "geopak/geopak_command.h"
 
-#include "framework/plugin/module.h"
 #include "framework/toolbox.h"
 
 #include <charconv>
 #include <cmath>
-
-// GeopakQuarterPi() is set while the module loads, right after the GEOPAK
-// registration record (framework/plugin/module.cpp).
 
 std::string FormatCodeLine(const GeopakCommand& command) {
     return CRT_LOCALE_INDEPENDANT::sprintf("%d\n", static_cast<int>(command.code));

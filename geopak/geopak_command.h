@@ -70,3 +70,7 @@ std::optional<GeopakAnswer> ReadGeopakAnswer(plat::File& file);
 // Puts an accepted answer into the record: X, Y, Z into d1..d3, the cosines
 // into d4..d6.
 void ApplyAnswer(GeopakCommand& command, const GeopakAnswer& answer);
+
+// atan(1.0), set while the module loads, right after the GEOPAK registration
+// record; the answer's angles become direction cosines with it.
+double GeopakQuarterPi();

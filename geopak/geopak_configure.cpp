@@ -5,7 +5,7 @@
 // unchanged on OK. Nothing is validated: a folder is stored exactly as typed.
 #include "dialogs/config_dlg.h"
 #include "dialogs/resource.h"
-#include "framework/plugin/module.h"
+#include "dialogs/resource_scope.h"
 #include "geopak/geopak_protocol.h"
 
 const MitutoyoProtocol::Settings::Rows& MitutoyoProtocol::SettingRows() {

@@ -2,8 +2,8 @@
 // windows and the host's macro, played by one polling thread; and the
 // fixture's set-up and tear-down around it.
 #include "cosmos_fixture.h"
+#include "dialogs/resource_scope.h"
 #include "dialogs/templates.h"
-#include "framework/plugin/module.h"
 
 #include <charconv>
 #include <chrono>

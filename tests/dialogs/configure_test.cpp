@@ -8,10 +8,11 @@
 // and out through the protocols' registry operations on a .reg key only.
 #include "cosmos/cosmos_protocol.h"
 #include "dialogs/resource.h"
+#include "dialogs/resource_scope.h"
 #include "dialogs/templates.h"
-#include "framework/plugin/module.h"
 #include "framework/regfile.h"
 #include "geopak/geopak_protocol.h"
+#include "plugin/module_entry.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>

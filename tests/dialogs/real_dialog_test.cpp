@@ -7,7 +7,7 @@
 #include "cosmos/cosmos_protocol.h"
 #include "dialogs/resource.h"
 #include "dialogs/templates.h"
-#include "framework/plugin/module.h"
+#include "plugin/module_entry.h"
 #include "support/protocol_settings.h"
 #include "support/win32/screen_user.h"
 

@@ -2,7 +2,8 @@
 // static object of the last object file linked into the module, so its
 // constructor runs after every registration record has been built and its
 // destructor before any of them is torn down.
-#include "framework/plugin/module.h"
+#include "dialogs/resource_scope.h"
+#include "plugin/module_entry.h"
 
 namespace {
 
