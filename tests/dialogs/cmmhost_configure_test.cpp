@@ -129,36 +129,26 @@ TEST_F(CmmhostConfigure, BadInputWritesNothing) {
 
 // ---------------------------------------------------------------- the registry
 
-// A key of this test run's own, removed with everything under it.
-class ScratchRegistryKey {
-public:
-    ScratchRegistryKey()
-        : m_root("Software\\CmmTests-" + std::to_string(plat::CurrentProcessId())), m_key(m_root + "\\Cosmos") {}
-    ~ScratchRegistryKey() { testsupport::DeleteRegistryKey(m_root); }
-    const std::string& Subkey() const { return m_key; }
-    std::string FullName() const { return "HKEY_CURRENT_USER\\" + m_key; }
-
-private:
-    std::string m_root, m_key;
-};
-
 TEST_F(CmmhostConfigure, RegistryRoundTripThroughTheSystemRegistryKeepsWhatTheDialogDoesNotEdit) {
     if (!testsupport::RunsOnWin32()) GTEST_SKIP() << "win32 only: posix has no registry (see the refusal test)";
-    ScratchRegistryKey scratch;
+    // A key of this test run's own, removed with everything under it.
+    const std::string root = "Software\\CmmTests-" + std::to_string(plat::CurrentProcessId());
+    const std::string subkey = root + "\\Cosmos", full = "HKEY_CURRENT_USER\\" + subkey;
+    const struct Removal { std::string key; ~Removal() { testsupport::DeleteRegistryKey(key); } } removal{root};
     {
-        std::unique_ptr<plat::RegistryKey> seeded = plat::OpenSystemRegistryKey(scratch.Subkey());
+        std::unique_ptr<plat::RegistryKey> seeded = plat::OpenSystemRegistryKey(subkey);
         ASSERT_TRUE(seeded);
         ASSERT_TRUE(seeded->SetDword("DEBUG", 1));
         ASSERT_TRUE(seeded->SetDword("MachineType", 1));
     }
     const auto onRegistry = [&](std::vector<std::string> args) {
-        args.insert(args.end(), {"--registry", "--key", scratch.FullName()});
+        args.insert(args.end(), {"--registry", "--key", full});
         return args;
     };
     const HostRun configured = Host(onRegistry({"configure", kCosmos, "--set", "CosmosPath=E:\\REG", "--set",
                                                 "MachineType=no", "--set", "GeoPak Local=yes"}));
     ASSERT_EQ(configured.exitCode, 0) << configured.errors;
-    EXPECT_NE(configured.output.find("wrote the settings to " + scratch.FullName()), std::string::npos)
+    EXPECT_NE(configured.output.find("wrote the settings to " + full), std::string::npos)
         << configured.output;
     const HostRun shown = Host(onRegistry({"settings", "show", kCosmos}));
     ASSERT_EQ(shown.exitCode, 0) << shown.errors;

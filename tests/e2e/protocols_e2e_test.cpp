@@ -55,9 +55,8 @@ TEST(CosmosEndToEnd, ConnectMoveHeadRecordingDisconnect) {
     EXPECT_LT(Distance(positions[1]["position"], 120, 75, 25), 0.05);
     EXPECT_LT(Distance(positions[2]["position"], 40, 30, 50), 0.05);
     // MeasurePoint's own TYPE 1 is the nominal point, exactly.
-    std::vector<json> points = r.Points();
     bool nominalSeen = false;
-    for (const json& p : points) nominalSeen |= p["point"] == json::array({120, 75, 25});
+    for (const json& p : r.OfType(1)) nominalSeen |= p["point"] == json::array({120, 75, 25});
     EXPECT_TRUE(nominalSeen) << r.Describe();
     ExpectEachPointOnce(world, r, 1);
 }

@@ -171,26 +171,4 @@ TEST(RegFile, RegeditExportsReadOnlyAndLinkedFilesKeepTheirForm) {
     EXPECT_NE(sandbox.ReadFile("C:\\real.reg").find(wanted), std::string::npos);
 }
 
-// cmmhost settings as a real process: the defaults each protocol stores. (A
-// malformed store left as it was: the reader above, and cmmhost configure.)
-int RunCmmhost(const std::vector<std::string>& args) {
-    return testsupport::RunProgram({testsupport::ProgramPath("cmmhost"), args}).exitCode;
-}
-
-TEST(HostSettings, FreshProtocolsStoreExactlyTheirDefaults) {
-    testsupport::Sandbox sandbox;
-    const std::string store = sandbox.DriveC() + "/host.reg";
-    EXPECT_EQ(RunCmmhost({"settings", "write", "Mitutoyo - COSMOS1.3", "--store", store}), 0);
-    EXPECT_EQ(sandbox.ReadFile("C:\\host.reg"), testsupport::Golden("settings_cosmos_defaults.reg"));
-
-    // GEOPAK never writes "DEBUG", and leaves one set by hand alone.
-    sandbox.WriteFile("C:\\host.reg", "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\ZOR\\CMM Protocols\\"
-                       "Mitutoyo - GEOPAK3v5.3]\r\n\"DEBUG\"=dword:00000001\r\n");
-    EXPECT_EQ(RunCmmhost({"settings", "write", "Mitutoyo - GEOPAK3v5.3", "--store", store}), 0);
-    std::string expected = testsupport::Golden("settings_geopak_defaults.reg");
-    const std::string marker = "GEOPAK3v5.3]\r\n";
-    expected.insert(expected.find(marker) + marker.size(), "\"DEBUG\"=dword:00000001\r\n");
-    EXPECT_EQ(sandbox.ReadFile("C:\\host.reg"), expected);
-}
-
 }  // namespace

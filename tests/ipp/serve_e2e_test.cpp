@@ -155,11 +155,8 @@ TEST(ServeE2E, SecondClientRefusedAndVanishedClientForgotten) {
     ASSERT_TRUE(first.Connect(s.port));
     first.Send("00001 StartSession()");
     first.Send("00002 Home()");
-    // Acks may come in any order against the other's "%"; completions keep theirs.
+    // (The order of acks and completions is the engine's transcripts'.)
     Lines started = first.Until("00002 %");
-    ASSERT_EQ(started.size(), 4u) << s.Describe();
-    EXPECT_LT(std::find(started.begin(), started.end(), "00001 &"), std::find(started.begin(), started.end(), "00001 %"));
-    EXPECT_LT(std::find(started.begin(), started.end(), "00001 %"), std::find(started.begin(), started.end(), "00002 %"));
     std::sort(started.begin(), started.end());
     ASSERT_EQ(started, (Lines{"00001 %", "00001 &", "00002 %", "00002 &"})) << s.Describe();
 
