@@ -106,20 +106,11 @@ TEST_F(CmmhostConfigure, InteractiveFormEditsByNumberAndCancelOrEndOfInputWrites
 TEST_F(CmmhostConfigure, BadInputWritesNothing) {
     const std::string before = "REGEDIT4\r\n\r\n" + kOtherSection;
     sandbox.WriteFile(kStore, before);
-    const std::tuple<const char*, std::vector<std::string>, int, const char*> cases[] = {
-        {kCosmos, {"--set", "Nonsense=1"}, 2, "\"Nonsense\" is not a setting"},
-        {kCosmos, {"--set", "DEBUG=1"}, 2, "\"DEBUG\" is not a setting"},  // no control edits it
-        {kGeopak, {"--set", "CosmosPath=C:\\"}, 2, "\"CosmosPath\" is not a setting"},
-        {kCosmos, {"--set", "CosmosPath"}, 2, "is not a setting"},
-        {kCosmos, {"--set", "MachineType=maybe"}, 2, "give yes or no"},
-        {"Mitutoyo - NOTHING", {}, 1, "no protocol named"},
-        {kCosmos, {"--bogus"}, 2, "usage"},
-    };
-    for (const auto& [protocol, extra, exitCode, complaint] : cases) {
-        const HostRun run = Configure(protocol, extra);
-        EXPECT_EQ(run.exitCode, exitCode) << complaint;
-        EXPECT_NE(run.errors.find(complaint), std::string::npos) << run.errors;
-        EXPECT_EQ(sandbox.ReadFile(kStore), before) << complaint;
+    for (const std::vector<std::string>& row : testsupport::GoldenRows("configure_refusals.txt")) {
+        const HostRun run = Configure(row.at(0), {row.begin() + 3, row.end()});
+        EXPECT_EQ(run.exitCode, std::stoi(row.at(1))) << row[2];
+        EXPECT_NE(run.errors.find(row[2]), std::string::npos) << run.errors;
+        EXPECT_EQ(sandbox.ReadFile(kStore), before) << row[2];
     }
     const std::string malformed = "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Other]\r\n\"Keep\"=what\r\n";
     sandbox.WriteFile(kStore, malformed);
