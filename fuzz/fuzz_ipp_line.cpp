@@ -5,6 +5,7 @@
 #include "ipp_engine.h"
 #include "ipp_errors.h"
 #include "ipp_line.h"
+#include "tests/ipp/fake_machine.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -12,19 +13,6 @@
 #include <string>
 
 namespace {
-
-class NullMachine : public ipp::Machine {
-public:
-    int StartSession() override { return 0; }
-    void EndSession() override {}
-    int MoveTo(const ipp::Vec3&) override { return 0; }
-    int Measure(const ipp::Vec3& n, const ipp::Vec3&, ipp::Vec3& m) override { return m = n, 0; }
-    int SetHead(double, double, double) override { return 0; }
-    bool HasIndexableHead() override { return true; }
-    bool CanMove() override { return true; }
-    ipp::Vec3 Position() override { return {0, 0, 0}; }
-    void Abort() override {}
-};
 
 void CheckResponse(const std::string& line) {
     if (line.size() < 7 || line[5] != ' ') std::abort();
@@ -46,7 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (p.ok && (p.command.tag != text.substr(0, 5) || p.command.method.empty())) std::abort();
 
     // A session, then the input split at line ends as a connection would.
-    NullMachine machine;
+    FakeMachine machine;  // answers at once, never holds a probe
     ipp::Engine engine(machine, ipp::ToolTable(), [] { return 0.0; });
     engine.Attach(CheckResponse);
     engine.Receive("00001 StartSession()");

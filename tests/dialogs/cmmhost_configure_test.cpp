@@ -106,20 +106,11 @@ TEST_F(CmmhostConfigure, InteractiveFormEditsByNumberAndCancelOrEndOfInputWrites
 TEST_F(CmmhostConfigure, BadInputWritesNothing) {
     const std::string before = "REGEDIT4\r\n\r\n" + kOtherSection;
     sandbox.WriteFile(kStore, before);
-    const std::tuple<const char*, std::vector<std::string>, int, const char*> cases[] = {
-        {kCosmos, {"--set", "Nonsense=1"}, 2, "\"Nonsense\" is not a setting"},
-        {kCosmos, {"--set", "DEBUG=1"}, 2, "\"DEBUG\" is not a setting"},  // no control edits it
-        {kGeopak, {"--set", "CosmosPath=C:\\"}, 2, "\"CosmosPath\" is not a setting"},
-        {kCosmos, {"--set", "CosmosPath"}, 2, "is not a setting"},
-        {kCosmos, {"--set", "MachineType=maybe"}, 2, "give yes or no"},
-        {"Mitutoyo - NOTHING", {}, 1, "no protocol named"},
-        {kCosmos, {"--bogus"}, 2, "usage"},
-    };
-    for (const auto& [protocol, extra, exitCode, complaint] : cases) {
-        const HostRun run = Configure(protocol, extra);
-        EXPECT_EQ(run.exitCode, exitCode) << complaint;
-        EXPECT_NE(run.errors.find(complaint), std::string::npos) << run.errors;
-        EXPECT_EQ(sandbox.ReadFile(kStore), before) << complaint;
+    for (const std::vector<std::string>& row : testsupport::GoldenRows("configure_refusals.txt")) {
+        const HostRun run = Configure(row.at(0), {row.begin() + 3, row.end()});
+        EXPECT_EQ(run.exitCode, std::stoi(row.at(1))) << row[2];
+        EXPECT_NE(run.errors.find(row[2]), std::string::npos) << run.errors;
+        EXPECT_EQ(sandbox.ReadFile(kStore), before) << row[2];
     }
     const std::string malformed = "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Other]\r\n\"Keep\"=what\r\n";
     sandbox.WriteFile(kStore, malformed);
@@ -129,36 +120,26 @@ TEST_F(CmmhostConfigure, BadInputWritesNothing) {
 
 // ---------------------------------------------------------------- the registry
 
-// A key of this test run's own, removed with everything under it.
-class ScratchRegistryKey {
-public:
-    ScratchRegistryKey()
-        : m_root("Software\\CmmTests-" + std::to_string(plat::CurrentProcessId())), m_key(m_root + "\\Cosmos") {}
-    ~ScratchRegistryKey() { testsupport::DeleteRegistryKey(m_root); }
-    const std::string& Subkey() const { return m_key; }
-    std::string FullName() const { return "HKEY_CURRENT_USER\\" + m_key; }
-
-private:
-    std::string m_root, m_key;
-};
-
 TEST_F(CmmhostConfigure, RegistryRoundTripThroughTheSystemRegistryKeepsWhatTheDialogDoesNotEdit) {
     if (!testsupport::RunsOnWin32()) GTEST_SKIP() << "win32 only: posix has no registry (see the refusal test)";
-    ScratchRegistryKey scratch;
+    // A key of this test run's own, removed with everything under it.
+    const std::string root = "Software\\CmmTests-" + std::to_string(plat::CurrentProcessId());
+    const std::string subkey = root + "\\Cosmos", full = "HKEY_CURRENT_USER\\" + subkey;
+    const struct Removal { std::string key; ~Removal() { testsupport::DeleteRegistryKey(key); } } removal{root};
     {
-        std::unique_ptr<plat::RegistryKey> seeded = plat::OpenSystemRegistryKey(scratch.Subkey());
+        std::unique_ptr<plat::RegistryKey> seeded = plat::OpenSystemRegistryKey(subkey);
         ASSERT_TRUE(seeded);
         ASSERT_TRUE(seeded->SetDword("DEBUG", 1));
         ASSERT_TRUE(seeded->SetDword("MachineType", 1));
     }
     const auto onRegistry = [&](std::vector<std::string> args) {
-        args.insert(args.end(), {"--registry", "--key", scratch.FullName()});
+        args.insert(args.end(), {"--registry", "--key", full});
         return args;
     };
     const HostRun configured = Host(onRegistry({"configure", kCosmos, "--set", "CosmosPath=E:\\REG", "--set",
                                                 "MachineType=no", "--set", "GeoPak Local=yes"}));
     ASSERT_EQ(configured.exitCode, 0) << configured.errors;
-    EXPECT_NE(configured.output.find("wrote the settings to " + scratch.FullName()), std::string::npos)
+    EXPECT_NE(configured.output.find("wrote the settings to " + full), std::string::npos)
         << configured.output;
     const HostRun shown = Host(onRegistry({"settings", "show", kCosmos}));
     ASSERT_EQ(shown.exitCode, 0) << shown.errors;

@@ -13,6 +13,7 @@
 #include "framework/regfile.h"
 #include "geopak/geopak_protocol.h"
 #include "plugin/module_entry.h"
+#include "support/protocol_settings.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -29,11 +30,7 @@ using Values = std::map<int, std::string>;
 constexpr auto kBound = std::chrono::seconds(5);
 const std::string kSection = "HKEY_CURRENT_USER\\Software\\ZOR\\CMM Protocols\\";
 
-RegFileKey Stored(_CMMProtocol& protocol, const std::string& path = "K") {
-    RegFileKey key(path);
-    protocol.WriteSettings(&key);
-    return key;
-}
+using testsupport::StoredSettings;
 
 class ConfigureTest : public testing::Test {
 protected:
@@ -70,7 +67,7 @@ TEST_F(ConfigureTest, EachDescriptionStoresItsGoldenDefaultsNamesItsTemplatesCon
         {"Mitutoyo - COSMOS1.3", "settings_cosmos_defaults.reg", IDD_CONFIG_COSMOS},
         {"Mitutoyo - GEOPAK3v5.3", "settings_geopak_defaults.reg", IDD_CONFIG_GEOPAK}};
     for (const auto& [name, golden, templateId] : cases) {
-        RegFileKey defaults(kSection + name), changed(kSection + name);
+        RegFileKey defaults(kSection + name), changed("HKEY_CURRENT_USER\\Software\\test");
         std::map<int, SettingControl> controls, inTemplate;
         uint32_t n = 0;
         for (const SettingInfo& row : RegisteredSettings(name)) {
@@ -92,7 +89,7 @@ TEST_F(ConfigureTest, EachDescriptionStoresItsGoldenDefaultsNamesItsTemplatesCon
         const std::unique_ptr<CMMProtocolWithThread> protocol(CreateProtocol(name));
         ASSERT_TRUE(protocol) << name;
         protocol->ReadSettings(&changed);
-        EXPECT_EQ(Stored(*protocol, kSection + name).ToText(), changed.ToText()) << name;
+        EXPECT_EQ(StoredSettings(*protocol).ToText(), changed.ToText()) << name;
     }
 }
 
@@ -102,7 +99,7 @@ TEST_F(ConfigureTest, CosmosCancelShowsTheSettingsChangesNothingAndNeverWaitsFor
     seed.SetDword("MachineType", 7);
     seed.SetString("CosmosPath", "D:\\CMM");
     protocol.ReadSettings(&seed);
-    const std::string before = Stored(protocol).ToText();
+    const std::string before = StoredSettings(protocol).ToText();
     Answer(plat::kIdCancel, {{IDC_COSMOS_PATH, "X:\\"}, {IDC_COSMOS_MACHINE_TYPE, "0"},
                              {IDC_COSMOS_CANCEL_KEYS, "zz"}, {IDC_COSMOS_GEOPAK_LOCAL, "1"}});
     protocol.m_protocolLock.Enter();  // a worker busy in its cycle
@@ -123,7 +120,7 @@ TEST_F(ConfigureTest, CosmosCancelShowsTheSettingsChangesNothingAndNeverWaitsFor
     PluginDllMain(nullptr, kProcessDetach, nullptr);
     EXPECT_EQ(protocol.Configure(), FALSE);
     EXPECT_EQ(sandbox.ui().ModalTemplatesShown().size(), 2u);
-    EXPECT_EQ(Stored(protocol).ToText(), before);
+    EXPECT_EQ(StoredSettings(protocol).ToText(), before);
 }
 
 TEST_F(ConfigureTest, CosmosOkMendsTheFolderToExactlyOneBackslash) {
@@ -135,9 +132,7 @@ TEST_F(ConfigureTest, CosmosOkMendsTheFolderToExactlyOneBackslash) {
         MitutoyoCosmosProtocol protocol;
         Answer(plat::kIdOk, {{IDC_COSMOS_PATH, typed}});
         EXPECT_EQ(protocol.Configure(), TRUE) << typed;
-        std::string path;
-        EXPECT_TRUE(Stored(protocol).GetString("CosmosPath", path));
-        EXPECT_EQ(path, stored) << "typed \"" << typed << "\"";
+        EXPECT_EQ(testsupport::StringSetting(protocol, "CosmosPath"), stored) << "typed \"" << typed << "\"";
     }
 }
 
@@ -153,7 +148,7 @@ public:
 
 TEST_F(ConfigureTest, GeopakDisconnectsBeforeTheDialogWhateverTheAnswer) {
     RecordingGeopak protocol;
-    const std::string before = Stored(protocol).ToText();
+    const std::string before = StoredSettings(protocol).ToText();
     ASSERT_TRUE(protocol._CMMProtocol::Connect());
     sandbox.ui().QueueModal([&](const plat::DialogTemplate&, Values& values) {
         protocol.events.push_back(protocol.IsConnected() ? "dialog, connected" : "dialog");
@@ -163,7 +158,7 @@ TEST_F(ConfigureTest, GeopakDisconnectsBeforeTheDialogWhateverTheAnswer) {
     EXPECT_EQ(protocol.Configure(), FALSE);
     EXPECT_EQ(protocol.events, (std::vector<std::string>{"disconnect", "dialog"}));
     EXPECT_FALSE(protocol.IsConnected());
-    EXPECT_EQ(Stored(protocol).ToText(), before);
+    EXPECT_EQ(StoredSettings(protocol).ToText(), before);
 
     ASSERT_TRUE(protocol._CMMProtocol::Connect());
     Answer(-1);  // the dialog cannot be shown

@@ -39,7 +39,6 @@ struct HostResult {
     std::vector<json> Of(const char* key) const;  // the lines that have key
     std::vector<json> OfType(int type) const;
     std::vector<json> Positions() const { return OfType(2); }
-    std::vector<json> Points() const { return OfType(1); }
     std::vector<std::string> Messages() const;    // message box texts
     int Result(int line) const;                   // result of the script line; -1 if none
     std::string Describe() const;                 // for failure messages

@@ -6,6 +6,7 @@
 #include "fit.h"
 #include "host_output.h"
 #include "host_script.h"
+#include "support/test_support.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -34,19 +35,10 @@ TEST(HostScript, ParsesEveryCommandWithLineNumbersAndComments) {
 }
 
 TEST(HostScript, RefusesBadInputNamingTheLine) {
-    struct Case {
-        const char* text;
-        int line;
-    } cases[] = {
-        {"connect\nmove 1 2\n", 2},         {"move 1 2 x\n", 1},        {"jump 1\n", 1},
-        {"connect\n\ntransaction go\n", 3}, {"wait -5\n", 1},           {"measure 1 2 3 4 5 6 7\n", 1},
-        {"move 1 2 nan\n", 1},              {"configure\n", 1},         {"configure =3\n", 1},
-        {"wait-points\n", 1},               {"move 1,5 2 3\n", 1},
-    };
-    for (const Case& c : cases) {
-        ScriptParse p = ParseScript(c.text);
-        EXPECT_FALSE(p.ok) << c.text;
-        EXPECT_EQ(p.errorLine, c.line) << c.text;
+    for (const std::vector<std::string>& row : testsupport::GoldenRows("host_script_refusals.txt")) {
+        ScriptParse p = ParseScript(row.at(0));
+        EXPECT_FALSE(p.ok) << row[0];
+        EXPECT_EQ(p.errorLine, std::stoi(row.at(1))) << row[0];
         EXPECT_FALSE(p.error.empty());
     }
 }

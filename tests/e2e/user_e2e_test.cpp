@@ -23,13 +23,6 @@ std::string ReadBytes(const std::string& path) {
     return {std::istreambuf_iterator<char>(in), {}};
 }
 
-// Every line of standard output is a JSON object: nothing for a human mixed in.
-void ExpectJsonLinesOnly(const std::string& out) {
-    std::istringstream in(out);
-    for (std::string line; std::getline(in, line);)
-        EXPECT_TRUE(json::parse(line, nullptr, false).is_object()) << "not a JSON line: " << line;
-}
-
 // A program run to its end: exit code, output and errors.
 using Ran = testsupport::ProgramRun;
 Ran RunToEnd(const std::string& program, const std::vector<std::string>& args) {
@@ -67,7 +60,10 @@ TEST(UserWaysOut, ASecondCtrlCOrATerminateEndsAHungRunWithinSeconds) {
         EXPECT_TRUE(Has(r.err, "ending now")) << r.Describe();
         ASSERT_FALSE(r.Of("event").empty()) << r.Describe();
         EXPECT_EQ(r.Of("event").back()["event"], "ended");
-        ExpectJsonLinesOnly(r.out);
+        // Every line of standard output is a JSON object: nothing for a human mixed in.
+        std::istringstream lines(r.out);
+        for (std::string line; std::getline(lines, line);)
+            EXPECT_TRUE(json::parse(line, nullptr, false).is_object()) << "not a JSON line: " << line;
     }
 }
 

@@ -33,33 +33,13 @@ TEST(KeyString, CodesModifiersGroupsAndLiterals) {
 }
 
 TEST(KeyString, MalformedTextIsRefusedWithTheOffsetOfTheFault) {
-    struct Case {
-        const char* text;
-        size_t offset;
-        const char* words;  // part of the message
-    } cases[] = {
-        {"%R{TABB}", 3, "unknown key name 'TABB'"},
-        {"ab{TAB", 2, "'{'"},
-        {"x(ab", 1, "'('"},
-        {"ab)", 2, "')'"},
-        {"{ENTER}%", 7, "modifier '%'"},
-        {"+()", 1, "empty group"},
-        {"^)", 0, "modifier"},
-        {"{TAB 256}", 5, "repeat"},
-        {"{TAB x}", 5, "repeat"},
-        {"{TAB 1000000}", 5, "repeat"},
-        {"{}", 0, "empty"},
-        {"a}b", 1, "'}'"},
-        {"{F17}", 1, "F17"},
-        {"{F0}", 1, "F0"},
-        {"ok\ttab", 2, "control"},
-    };
-    for (const Case& c : cases) {
-        KeyParseResult r = ParseKeyString(c.text);
-        EXPECT_FALSE(r.ok) << c.text;
-        EXPECT_TRUE(r.keys.empty()) << c.text;
-        EXPECT_EQ(r.errorOffset, c.offset) << c.text << ": " << r.error;
-        EXPECT_NE(r.error.find(c.words), std::string::npos) << c.text << ": " << r.error;
+    for (const std::vector<std::string>& row : testsupport::GoldenRows("keystring_refusals.txt")) {
+        ASSERT_EQ(row.size(), 3u) << row[0];
+        KeyParseResult r = ParseKeyString(row[0]);
+        EXPECT_FALSE(r.ok) << row[0];
+        EXPECT_TRUE(r.keys.empty()) << row[0];
+        EXPECT_EQ(r.errorOffset, std::stoul(row[1])) << row[0] << ": " << r.error;
+        EXPECT_NE(r.error.find(row[2]), std::string::npos) << row[0] << ": " << r.error;
     }
     // Repeats cannot blow up memory: the expansion is capped.
     std::string huge;

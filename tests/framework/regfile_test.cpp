@@ -46,59 +46,29 @@ TEST(RegFile, ValueKindsDefaultsAndRefusals) {
 }
 
 TEST(RegFile, ReaderAcceptsLfCommentsAndOtherKeysAndKeepsThem) {
-    const std::string text =
-        "REGEDIT4\n\n; exported by hand\n"
-        "[HKEY_CURRENT_USER\\Software\\Other]\n\"Keep\"=\"me\"\n"
-        "\"Bin\"=hex:01,02,\\\n  03,04\n@=\"default\"\n\n"
-        "[" + kKey + "]\n\"DEBUG\"=dword:1\n\"DEBUG\"=dword:0000000C\n\n"
-        "[HKEY_CURRENT_USER\\Software\\After]\n\"X\"=dword:00000002\n";
     RegFileKey key(kKey);
-    key.FromText(text, "mixed.reg");
+    key.FromText(testsupport::Golden("regfile_mixed_lf.reg"), "mixed.reg");
     EXPECT_EQ(GetRegistryValue(&key, "DEBUG", 0u), 12u) << "a repeated value: the last counts";
     ASSERT_EQ(key.Values().size(), 1u);
     WriteRegistryValue(&key, "New", std::string("v"));
-    const std::string expected =
-        "REGEDIT4\r\n\r\n"
-        "[HKEY_CURRENT_USER\\Software\\Other]\r\n\"Keep\"=\"me\"\r\n"
-        "\"Bin\"=hex:01,02,\\\r\n  03,04\r\n@=\"default\"\r\n\r\n"
-        "[" + kKey + "]\r\n\"DEBUG\"=dword:0000000c\r\n\"New\"=\"v\"\r\n\r\n"
-        "[HKEY_CURRENT_USER\\Software\\After]\r\n\"X\"=dword:00000002\r\n\r\n";
-    EXPECT_EQ(key.ToText(), expected);
+    EXPECT_EQ(key.ToText(), testsupport::Golden("regfile_mixed_rewritten.reg"));
 }
 
 TEST(RegFile, MalformedTextNamesTheLineAndChangesNothing) {
-    struct Case {
-        const char* text;
-        int line;
-    } cases[] = {
-        {"", 1},
-        {"Windows Registry Editor Version 4.00\r\n", 1},
-        {"REGEDIT4\r\n\"A\"=\"b\"\r\n", 2},
-        {"REGEDIT4\r\n[K]\r\n\"A\"=\"unterminated\r\n", 3},
-        {"REGEDIT4\r\n[K]\r\n\"A\"=dword:123456789\r\n", 3},
-        {"REGEDIT4\r\n[K]\r\n\"A\"=dword:12g4\r\n", 3},
-        {"REGEDIT4\r\n[K]\r\n\"A\"=\"x\" trailing\r\n", 3},
-        {"REGEDIT4\r\n[K]\r\n\"A\"=\"bad \\n escape\"\r\n", 3},
-        {"REGEDIT4\r\n\r\n[K]\r\n\"A\"=hex:01\r\n", 4},
-        {"REGEDIT4\r\n[K\r\n", 2},
-        {"REGEDIT4\r\n[-K]\r\n", 2},
-        {"REGEDIT4\r\n[K]\r\n[k]\r\n", 3},
-        {"REGEDIT4\r\n[K]\r\nA=1\r\n", 3},
-        {"REGEDIT4\r\n[Other]\r\n\"B\"=hex:01,\\\r\n", 3},
-    };
-    for (const Case& c : cases) {
+    for (const std::vector<std::string>& row : testsupport::GoldenRows("regfile_refusals.txt")) {
+        const std::string text = row.at(0);
+        const int line = std::stoi(row.at(1));
         RegFileKey key("K");
         key.SetDword("Kept", 7);
         try {
-            key.FromText(c.text, "store.reg");
-            ADD_FAILURE() << "accepted: " << c.text;
+            key.FromText(text, "store.reg");
+            ADD_FAILURE() << "accepted: " << text;
         } catch (const RegFileError& e) {
-            EXPECT_EQ(e.line(), c.line) << c.text << " -> " << e.what();
-            EXPECT_EQ(std::string(e.what()).rfind("store.reg:" + std::to_string(c.line) + ": ", 0), 0u)
-                << e.what();
+            EXPECT_EQ(e.line(), line) << text << " -> " << e.what();
+            EXPECT_EQ(std::string(e.what()).rfind("store.reg:" + std::to_string(line) + ": ", 0), 0u) << e.what();
         }
-        ASSERT_EQ(key.Values().size(), 1u) << c.text;
-        EXPECT_EQ(GetRegistryValue(&key, "Kept", 0u), 7u) << c.text;
+        ASSERT_EQ(key.Values().size(), 1u) << text;
+        EXPECT_EQ(GetRegistryValue(&key, "Kept", 0u), 7u) << text;
     }
     std::string longLine = "REGEDIT4\r\n[K]\r\n\"A\"=\"" + std::string(40000, 'x') + "\"\r\n";
     RegFileKey key("K");
@@ -169,28 +139,6 @@ TEST(RegFile, RegeditExportsReadOnlyAndLinkedFilesKeepTheirForm) {
     rewrite("linked.reg");
     EXPECT_TRUE(fs::is_symlink(sandbox.DriveC() + "/linked.reg")) << "the link was replaced by a file";
     EXPECT_NE(sandbox.ReadFile("C:\\real.reg").find(wanted), std::string::npos);
-}
-
-// cmmhost settings as a real process: the defaults each protocol stores. (A
-// malformed store left as it was: the reader above, and cmmhost configure.)
-int RunCmmhost(const std::vector<std::string>& args) {
-    return testsupport::RunProgram({testsupport::ProgramPath("cmmhost"), args}).exitCode;
-}
-
-TEST(HostSettings, FreshProtocolsStoreExactlyTheirDefaults) {
-    testsupport::Sandbox sandbox;
-    const std::string store = sandbox.DriveC() + "/host.reg";
-    EXPECT_EQ(RunCmmhost({"settings", "write", "Mitutoyo - COSMOS1.3", "--store", store}), 0);
-    EXPECT_EQ(sandbox.ReadFile("C:\\host.reg"), testsupport::Golden("settings_cosmos_defaults.reg"));
-
-    // GEOPAK never writes "DEBUG", and leaves one set by hand alone.
-    sandbox.WriteFile("C:\\host.reg", "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\ZOR\\CMM Protocols\\"
-                       "Mitutoyo - GEOPAK3v5.3]\r\n\"DEBUG\"=dword:00000001\r\n");
-    EXPECT_EQ(RunCmmhost({"settings", "write", "Mitutoyo - GEOPAK3v5.3", "--store", store}), 0);
-    std::string expected = testsupport::Golden("settings_geopak_defaults.reg");
-    const std::string marker = "GEOPAK3v5.3]\r\n";
-    expected.insert(expected.find(marker) + marker.size(), "\"DEBUG\"=dword:00000001\r\n");
-    EXPECT_EQ(sandbox.ReadFile("C:\\host.reg"), expected);
 }
 
 }  // namespace

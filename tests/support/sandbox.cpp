@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstring>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -125,6 +126,37 @@ std::string Golden(const std::string& name) {
     std::ostringstream bytes;
     bytes << in.rdbuf();
     return bytes.str();
+}
+
+namespace {
+
+std::string Unescaped(const std::string& field) {
+    if (field == "\"\"") return {};
+    std::string out;
+    for (size_t i = 0; i < field.size(); ++i) {
+        const char c = field[i], next = i + 1 < field.size() ? field[i + 1] : '\0';
+        if (c != '\\' || !std::strchr("rntx\\", next) || next == '\0') out += c;
+        else if (++i, next == 'x') out += static_cast<char>(std::stoi(field.substr(i + 1, 2), nullptr, 16)), i += 2;
+        else out += next == 'r' ? '\r' : next == 'n' ? '\n' : next == 't' ? '\t' : '\\';
+    }
+    return out;
+}
+
+}  // namespace
+
+std::vector<std::vector<std::string>> GoldenRows(const std::string& name) {
+    std::istringstream in(Golden(name));
+    std::vector<std::vector<std::string>> rows;
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.empty() || line[0] == '#') continue;
+        rows.emplace_back();
+        for (size_t from = 0, to = 0; to != std::string::npos; from = to + 3) {
+            to = line.find(" | ", from);
+            rows.back().push_back(Unescaped(line.substr(from, to == std::string::npos ? to : to - from)));
+        }
+    }
+    return rows;
 }
 
 void PutInPlace(const std::string& nativePath, const std::string& bytes) {

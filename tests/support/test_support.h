@@ -158,6 +158,10 @@ bool DeleteRegistryKey(const std::string& subkey);
 
 // Reads a file from tests/golden.
 std::string Golden(const std::string& name);
+// The rows of a table in tests/golden: a row a line, its fields split at
+// " | "; blank lines and lines starting "#" skipped. In a field, \r \n \t
+// \\ and \xHH stand for their bytes, and a field of just "" is empty.
+std::vector<std::vector<std::string>> GoldenRows(const std::string& name);
 
 // A vendor-side answer put at nativePath at once: written beside under a
 // private name, then renamed into place, so the plug-in reads all of it or
