@@ -45,19 +45,12 @@ CosmosCommand ReadCommandFile(const std::string& bytes) {
         if (equals == std::string::npos || equals == 0 || start == std::string::npos) continue;
         double value = std::numeric_limits<double>::quiet_NaN();
         std::from_chars(line.data() + start, line.data() + line.size(), value);
-        command.entries.emplace_back(line.substr(0, equals), value);
+        command.values.emplace(line.substr(0, equals), value);
     }
     return command;
 }
 
 }  // namespace
-
-double CosmosCommand::operator[](const std::string& name) const {
-    for (const auto& [key, value] : entries) {
-        if (key == name) return value;
-    }
-    return std::numeric_limits<double>::quiet_NaN();
-}
 
 Strings Texts(const std::vector<testsupport::ShownMessage>& shown) {
     Strings texts;
@@ -84,13 +77,6 @@ ScriptedCosmos::~ScriptedCosmos() {
     m_stop = true;
     m_thread.join();
     for (plat::WindowHandle window : {m_geopak, m_partManager}) plat::DestroyTopLevelWindow(window);
-}
-
-void ScriptedCosmos::CloseGeopak() {
-    Locked([&] {
-        if (m_geopak != plat::kNoWindow) plat::DestroyTopLevelWindow(m_geopak);
-        m_geopak = plat::kNoWindow;
-    });
 }
 
 void ScriptedCosmos::WriteAnswer(const std::string& text) { WriteAtomically(kVelmor + "GEO_ZOR.DAT", text); }
@@ -153,10 +139,7 @@ void CosmosTest::SetUp() {
     protocol = std::make_unique<MitutoyoCosmosProtocol>();
     // Remote Manager's answer waits for the scripted side to open GEOPAK-WIN first.
     Set("REMOTESTARTTIMEOUT", kWindowBudgetMs);
-    protocol->SetClient([this](const ClientMessage& message) {
-        std::lock_guard<std::mutex> guard(m_reportsLock);
-        m_reports.push_back(message);
-    });
+    protocol->SetClient([this](const ClientMessage& message) { m_reports.push_back(message); });
 }
 
 void CosmosTest::TearDown() {
@@ -179,11 +162,4 @@ void CosmosTest::ConnectAndStart() {
     ASSERT_EQ(protocol->Connect(), 1);
     ASSERT_TRUE(protocol->StartThread());
     box.ui().ClearMessages();
-}
-
-// Notifications wait in this (the host's) thread's queue until it pumps.
-std::vector<ClientMessage> CosmosTest::Reports() {
-    plat::PumpMessages();
-    std::lock_guard<std::mutex> guard(m_reportsLock);
-    return m_reports;
 }
