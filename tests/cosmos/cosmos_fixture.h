@@ -51,8 +51,7 @@ public:
         Strings keys;                    // typed into GEOPAK-WIN
         std::vector<uint32_t> keyTicks;  // virtual time each was taken
         Strings partManagerKeys;         // typed into PartManager
-        int remoteAsks = 0;
-        std::string lastAsk;
+        Strings asks;  // Remote Manager requests answered
         CosmosCommand Last() const { return commands.empty() ? CosmosCommand{} : commands.back(); }
     };
     // The answer text for a command, or nothing to leave it unanswered.

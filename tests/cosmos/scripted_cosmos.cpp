@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <limits>
+#include <iterator>
 #include <sstream>
 
 namespace {
@@ -21,9 +22,7 @@ std::string ReadWhole(const std::string& dosPath) {
     plat::File file;
     if (!file.Open(dosPath, plat::kFileRead | plat::kFileText | plat::kShareDenyWrite)) return "";
     std::ifstream in(plat::NativePath(dosPath), std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    const std::string text = bytes.str();
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     // A file caught between its creation and its last line is not ready.
     return text.size() >= 2 && text.compare(text.size() - 2, 2, "\r\n") == 0 ? text : "";
 }
@@ -83,9 +82,8 @@ void ScriptedCosmos::WriteAnswer(const std::string& text) { WriteAtomically(kVel
 
 void ScriptedCosmos::TakeKeys() {
     std::lock_guard<std::mutex> guard(m_lock);
-    if (m_partManager != plat::kNoWindow) {
-        for (const std::string& key : plat::TakeKeyStrokes(m_partManager, 0)) m_seen.partManagerKeys.push_back(key);
-    }
+    const Strings typed = m_partManager != plat::kNoWindow ? plat::TakeKeyStrokes(m_partManager, 0) : Strings();
+    m_seen.partManagerKeys.insert(m_seen.partManagerKeys.end(), typed.begin(), typed.end());
     if (m_geopak == plat::kNoWindow) return;
     const Strings taken = plat::TakeKeyStrokes(m_geopak, 0);
     Strings& keys = m_seen.keys;
@@ -112,8 +110,7 @@ void ScriptedCosmos::AnswerRemoteAsk() {
     {
         std::lock_guard<std::mutex> guard(m_lock);
         m_askAnswered = true;
-        ++m_seen.remoteAsks;
-        m_seen.lastAsk = request;
+        m_seen.asks.push_back(request);
     }
     OpenGeopak();  // the part program starts the host's macro in GEOPAK-WIN
     WriteAtomically(kVelmor + "REMOTE.ANS", "OK\n");
@@ -124,13 +121,9 @@ void ScriptedCosmos::TakeCommand() {
     const std::string bytes = plat::PathExists(path) ? ReadWhole(path) : "";
     if (bytes.empty() || !plat::RemoveFile(path)) return;
     TakeKeys();  // keys typed before this file was written are taken before it is answered
-    Responder responder;
-    {
-        std::lock_guard<std::mutex> guard(m_lock);
-        m_seen.commands.push_back(ReadCommandFile(bytes));
-        responder = m_responder;
-    }
-    if (std::optional<std::string> answer = responder(ReadCommandFile(bytes))) WriteAnswer(*answer);
+    const CosmosCommand command = ReadCommandFile(bytes);
+    const Responder responder = Locked([&] { return m_seen.commands.push_back(command), m_responder; });
+    if (std::optional<std::string> answer = responder(command)) WriteAnswer(*answer);
 }
 
 void CosmosTest::SetUp() {
