@@ -3,7 +3,6 @@
 // the Remote Manager answer paths, the bounded wait for GEOPAK-WIN, the log.
 #include "cosmos_fixture.h"
 
-#include <filesystem>
 #include <regex>
 #include <sstream>
 
@@ -14,27 +13,6 @@ const std::string kVelmor = "C:\\COSMOS\\VELMOR\\";
 const std::string kExe = "C:\\COSMOS\\EXE\\";
 const std::string kAns = kVelmor + "REMOTE.ANS";
 const std::string kCanceled = "the connection has been canceled";
-
-// The log's messages: each line is "%x %X" in the C locale, " : ", the message, CR LF.
-Strings LogMessages(testsupport::Sandbox& box) {
-    const std::string log = box.ReadFile("C:\\cosmosvelmor.log");
-    const std::regex line("\\d\\d/\\d\\d/\\d\\d \\d\\d:\\d\\d:\\d\\d : ([^\r\n]*)\r\n");
-    Strings messages;
-    for (std::sregex_iterator it(log.begin(), log.end(), line), end; it != end; ++it) messages.push_back((*it)[1]);
-    return messages;
-}
-
-std::string Escaped(std::string text) {
-    for (size_t at = 0; (at = text.find('\n', at)) != std::string::npos; at += 2) text.replace(at, 1, "\\n");
-    return text;
-}
-
-// A row's section of cosmos_connect_outcomes: the lines after "== NAME" up to the next "==".
-std::string GoldenSection(const std::string& name) {
-    const std::string all = Golden("cosmos_connect_outcomes.txt"), head = "== " + name + "\n";
-    const size_t from = all.find(head) == std::string::npos ? all.size() : all.find(head) + head.size();
-    return all.substr(from, all.find("\n==", from) + 1 - from);
-}
 
 class Connect : public CosmosTest {};
 
@@ -59,8 +37,8 @@ TEST_F(Connect, ClosesGeopakStartsTheMacroAndSendsTheFirstExchange) {
     EXPECT_EQ(plat::ForegroundWindow(), cosmos.Geopak());
 }
 
-// What Connect returns, shows (style and text) and logs, against the golden
-// file, when the installation is broken, when Remote Manager stays silent
+// What Connect returns, shows (style and text) and logs, against a golden
+// file per row, when the installation is broken, when Remote Manager stays silent
 // (the user's answers, and what turns up meanwhile, decide), when the request
 // cannot be written, when the host UI throws, and when GEOPAK runs on another
 // computer (the handshake still runs). PartManager, where it does not run
@@ -109,9 +87,12 @@ TEST_P(ConnectOutcome, ShowsLogsAndReturns) {
     EXPECT_EQ(protocol->IsConnected(), result == 1);
     std::ostringstream out;
     out << "result " << result << "\n" << std::hex;
-    for (const auto& m : box.ui().Messages()) out << "box " << m.style << " \"" << Escaped(m.text) << "\"\n";
-    for (const auto& line : LogMessages(box)) out << "log \"" << Escaped(line) << "\"\n";
-    EXPECT_EQ(out.str(), GoldenSection(row.name));
+    for (const auto& m : box.ui().Messages())
+        out << "box " << m.style << " \"" << std::regex_replace(m.text, std::regex("\n"), "\\n") << "\"\n";
+    // Each log line is "%x %X" in the C locale, " : ", the message, CR LF.
+    const std::regex logLine("\\d\\d/\\d\\d/\\d\\d \\d\\d:\\d\\d:\\d\\d : ([^\r\n]*)\r\n");
+    out << std::regex_replace(box.ReadFile("C:\\cosmosvelmor.log"), logLine, "log \"$1\"\n");
+    EXPECT_EQ(out.str(), Golden("cosmos_connect/" + std::string(row.name) + ".txt"));
     // Only Connect on their folder removes them, and does so however it ends.
     for (const std::string& name : stale) {
         EXPECT_EQ(box.Exists("C:\\NOEXE\\VELMOR\\" + name), row.cosmosPath != "C:\\NOEXE\\") << name;

@@ -49,7 +49,6 @@ public:
     struct Seen {
         std::vector<CosmosCommand> commands;
         Strings keys;                    // typed into GEOPAK-WIN
-        std::vector<uint32_t> keyTicks;  // virtual time each was taken
         Strings partManagerKeys;         // typed into PartManager
         Strings asks;  // Remote Manager requests answered
         CosmosCommand Last() const { return commands.empty() ? CosmosCommand{} : commands.back(); }

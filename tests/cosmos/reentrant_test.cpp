@@ -12,7 +12,6 @@
 
 namespace {
 
-using testsupport::Eventually;
 
 class Reentrant : public CosmosTest {};
 
@@ -40,7 +39,7 @@ TEST_F(Reentrant, CallsDuringACommandRefuseOrWorkWithoutWaiting) {
         return std::nullopt;
     });
     std::thread release([&] {
-        Eventually([&] { return nestedDone.load(); }, 10000);
+        testsupport::Eventually([&] { return nestedDone.load(); }, 10000);
         cosmos.WriteAnswer("Error=0\nActualX=4\nActualY=2\nActualZ=3\nActualA=90\nActualB=90\nActualC=0\n");
     });
     EXPECT_EQ(protocol->MoveTo(4, 5, 6), TRUE);
@@ -56,7 +55,7 @@ TEST_F(Reentrant, ConfigureOkDoesNotWaitForAnUnansweredPoll) {
     ConnectAndStart();
     cosmos.SetResponder([](const CosmosCommand&) { return std::optional<std::string>(); });
     const size_t keysBefore = cosmos.Snapshot().keys.size(), files = cosmos.CommandCount();
-    const auto awaitFiles = [&](size_t n) { return Eventually([&] { return cosmos.CommandCount() > n; }); };
+    const auto awaitFiles = [&](size_t n) { return testsupport::Eventually([&] { return cosmos.CommandCount() > n; }); };
     protocol->CMMProtocolWithThread::OnStartTransaction();
     ASSERT_TRUE(awaitFiles(files));
     box.ui().QueueModal([](const plat::DialogTemplate&, std::map<int, std::string>& values) {

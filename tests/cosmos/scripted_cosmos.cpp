@@ -88,7 +88,6 @@ void ScriptedCosmos::TakeKeys() {
     const Strings taken = plat::TakeKeyStrokes(m_geopak, 0);
     Strings& keys = m_seen.keys;
     keys.insert(keys.end(), taken.begin(), taken.end());
-    m_seen.keyTicks.resize(keys.size(), plat::TickCount());
     // GEOPAK-WIN closes once the last keys it got are its exit sequence.
     if (!taken.empty() && keys.size() >= kExitKeys.size() &&
         Strings(keys.end() - kExitKeys.size(), keys.end()) == kExitKeys) {
