@@ -5,7 +5,6 @@
 #include "fake_geopak.h"
 
 #include <chrono>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -14,8 +13,8 @@ namespace geopaktest {
 namespace fs = std::filesystem;
 
 std::string AnswerText(double x, double y, double z, double a, double b, double c) {
-    char text[512];
-    std::snprintf(text, sizeof text, "0\r\n%f\r\n%f\r\n%f\r\n%f\r\n%f\r\n%f\r\n", x, y, z, a, b, c);
+    std::string text = "0\r\n";
+    for (double value : {x, y, z, a, b, c}) text += std::to_string(value) + "\r\n";  // "%f"
     return text;
 }
 
@@ -30,9 +29,8 @@ std::optional<GeopakCommand> ParseCommandText(const std::string& text) {
     std::istringstream in(text);
     in.imbue(std::locale::classic());
     GeopakCommand command(0);
-    double* fields[] = {&command.d1, &command.d2, &command.d3, &command.d4, &command.d5, &command.d6};
     if (!(in >> command.code)) return std::nullopt;
-    for (double* field : fields)
+    for (double* field : {&command.d1, &command.d2, &command.d3, &command.d4, &command.d5, &command.d6})
         if (!(in >> *field)) return std::nullopt;
     return command;
 }
@@ -56,12 +54,6 @@ FakeGeopak::~FakeGeopak() {
     plat::DestroyTopLevelWindow(m_window);
 }
 
-std::vector<int> FakeGeopak::Codes() const {
-    std::vector<int> codes;
-    for (const GeopakCommand& command : Commands()) codes.push_back(command.code);
-    return codes;
-}
-
 void FakeGeopak::Step() {
     if (Take("GEO_COMM.ASK")) testsupport::PutInPlace(NativeData("GEO_COMM.ANS"), "OK");
     const std::optional<std::string> text = Take("GEO_IN.DAT");
@@ -70,6 +62,7 @@ void FakeGeopak::Step() {
     const int code = command->code;
     const std::string answer = Locked([&] {
         m_commands.push_back(*command);
+        m_codes.push_back(code);
         if (code != geopak_code::kPoll && code != geopak_code::kPollWithApproach && code != geopak_code::kMeasure)
             return std::string();
         if (m_answers.empty()) return m_then;

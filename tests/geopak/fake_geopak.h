@@ -43,7 +43,7 @@ public:
         Locked([&] { m_answers = std::move(queued), m_then = std::move(then); });
     }
     std::vector<GeopakCommand> Commands() const { return Locked([&] { return m_commands; }); }
-    std::vector<int> Codes() const;
+    std::vector<int> Codes() const { return Locked([&] { return m_codes; }); }
 
 private:
     template <class F>
@@ -60,6 +60,7 @@ private:
     std::deque<std::string> m_answers;
     std::string m_then;
     std::vector<GeopakCommand> m_commands;
+    std::vector<int> m_codes;
     std::thread m_thread;
 };
 

@@ -1,6 +1,6 @@
 // Host-side operations with no worker running: probing and its refusals,
-// head turns, the pedal, the trace file, and the wait that only the stop flag
-// ends.
+// the user's confirmations (head turn, pedal), the trace file, and the wait
+// that only the stop flag ends.
 #include "fake_geopak.h"
 
 #include <limits>
@@ -36,39 +36,34 @@ TEST_F(GeopakMeasureSlow, MeasurePointProbesAlongTheUnitDirectionThroughTheNomin
     EXPECT_FALSE(sandbox.Exists("C:\\DATA\\GEO_IN.DAT"));
     FakeGeopak geopak(sandbox);  // it never answers: outside a transaction one look is all, a second would hang
     EXPECT_TRUE(protocol.MeasurePoint(10, 20, 30, 0, 0, -2));
-    ASSERT_TRUE(Eventually([&] { return geopak.Commands().size() >= 3; })) << ::testing::PrintToString(geopak.Codes());
-    ASSERT_EQ(geopak.Codes(), (std::vector<int>{12, 8, 11}));
+    ASSERT_TRUE(Eventually([&] { return geopak.Codes() == std::vector<int>{12, 8, 11}; }))
+        << ::testing::PrintToString(geopak.Codes());
     const GeopakCommand probe = geopak.Commands()[1];
     EXPECT_EQ(std::vector<double>({probe.d1, probe.d2, probe.d3, probe.d4, probe.d5, probe.d6}),
               std::vector<double>({10, 20, 33, 10, 20, 27}));
     const auto reports = Reports();  // the nominal point, answered or not
     ASSERT_EQ(reports.size(), 1u);
-    EXPECT_EQ(reports[0].type, 1);
-    EXPECT_EQ(std::vector<double>({reports[0].reportedPoint.x, reports[0].reportedPoint.y, reports[0].reportedPoint.z}),
-              std::vector<double>({10, 20, 30}));
+    const auto& nominal = reports[0].reportedPoint;
+    EXPECT_EQ(std::vector<double>({double(reports[0].type), nominal.x, nominal.y, nominal.z}), std::vector<double>({1, 10, 20, 30}));
     EXPECT_EQ(sandbox.ui().MessageCount(), 0u);
 }
 
 class GeopakMeasure : public geopaktest::GeopakTest {};
 
-TEST_F(GeopakMeasure, HeadTurnWaitsForTheUsersConfirmation) {
+// A head turn asks the user to confirm once its command is out. The pedal
+// ends a recording (no key is sent) and its answer is thrown away; a wait in
+// a recording ends only by the stop flag; DEBUG traces each step.
+TEST_F(GeopakMeasure, HeadTurnAndPedalWaitForTheUserTheStopFlagEndsAWaitAndDebugTraces) {
+    protocol.OnStopTransaction();  // no transaction: nothing to end, no message
     sandbox.ui().OnMessage([&](const testsupport::ShownMessage& m) {
-        // The command is out before the user is asked.
         EXPECT_EQ(sandbox.ReadFile("C:\\DATA\\GEO_IN.DAT"), testsupport::Golden("geopak_in_head.dat"));
         EXPECT_EQ(m.style, MB_OK | MB_SYSTEMMODAL);
         return IDOK;
     });
     EXPECT_TRUE(protocol.SetProbeAngles(90, 180, 0));
     EXPECT_EQ(Texts(), std::vector<std::string>{"Press OK when Probe has finished its move ( 90.000 , 180.000 ) "});
-}
-
-// The pedal ends a recording (no key is sent) and its answer is thrown away;
-// a wait in a recording ends only by the stop flag; DEBUG traces each step.
-TEST_F(GeopakMeasure, PedalEndsTheRecordingTheStopFlagEndsAWaitAndDebugTraces) {
     Set("Use Send KEY", 0);
     FakeGeopak geopak(sandbox);  // it never answers
-    protocol.OnStopTransaction();  // no transaction: nothing to end, no message
-    EXPECT_EQ(sandbox.ui().MessageCount(), 0u);
     Set("DEBUG", 1);
     for (bool answerComes : {true, false}) {
         protocol.OnStartTransaction();
