@@ -17,7 +17,6 @@ const std::string kCanceled = "the connection has been canceled";
 class Connect : public CosmosTest {};
 
 TEST_F(Connect, ClosesGeopakStartsTheMacroAndSendsTheFirstExchange) {
-    Set("DEBUG", 1);
     cosmos.OpenGeopak();
     cosmos.OpenPartManager();
     EXPECT_EQ(protocol->Disconnect(), 1);  // not connected: no keys
@@ -38,11 +37,11 @@ TEST_F(Connect, ClosesGeopakStartsTheMacroAndSendsTheFirstExchange) {
 }
 
 // What Connect returns, shows (style and text) and logs, against a golden
-// file per row, when the installation is broken, when Remote Manager stays silent
-// (the user's answers, and what turns up meanwhile, decide), when the request
-// cannot be written, when the host UI throws, and when GEOPAK runs on another
-// computer (the handshake still runs). PartManager, where it does not run
-// yet, is started on the part volume.
+// file per row, when the installation is broken, when Remote Manager stays
+// silent (the user's answers, and what turns up meanwhile, decide), when the
+// request cannot be written, when the host UI throws, and when GEOPAK runs on
+// another computer (the handshake still runs). PartManager, where it does not
+// run yet, is started on the part volume.
 struct Outcome {
     const char* name;
     std::string cosmosPath;

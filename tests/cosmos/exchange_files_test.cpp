@@ -1,7 +1,7 @@
 // The COSMOS exchange files on real files: byte-exact parameter files
-// (golden), the parameter map's own rules, answers read and merged with
-// hostile input and in a comma-decimal locale, and the answer wait's order of
-// precedence, retries and failure paths.
+// (golden) in every locale, answers read and merged with hostile input and in
+// a comma-decimal locale, REMOTE.MSG over an answer, and a parameter file
+// held by another program.
 #include "cosmos/cosmos_exchange.h"
 #include "cosmos_fixture.h"
 
