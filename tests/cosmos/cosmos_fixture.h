@@ -15,6 +15,8 @@
 
 #include <atomic>
 #include <functional>
+#include <limits>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -27,8 +29,10 @@ using Strings = std::vector<std::string>;
 // A parameter file as the host's macro reads it: "name=value" lines.
 struct CosmosCommand {
     std::string bytes;  // as it was on disk
-    std::vector<std::pair<std::string, double>> entries;
-    double operator[](const std::string& name) const;  // NaN when the file has no such line
+    std::map<std::string, double> values;
+    double operator[](const std::string& name) const {  // NaN when the file has no such line
+        return values.count(name) != 0 ? values.at(name) : std::numeric_limits<double>::quiet_NaN();
+    }
 };
 
 // The default key settings, as the window that receives them logs them.
@@ -45,10 +49,8 @@ public:
     struct Seen {
         std::vector<CosmosCommand> commands;
         Strings keys;                    // typed into GEOPAK-WIN
-        std::vector<uint32_t> keyTicks;  // virtual time each was taken
         Strings partManagerKeys;         // typed into PartManager
-        int remoteAsks = 0;
-        std::string lastAsk;
+        Strings asks;  // Remote Manager requests answered
         CosmosCommand Last() const { return commands.empty() ? CosmosCommand{} : commands.back(); }
     };
     // The answer text for a command, or nothing to leave it unanswered.
@@ -61,7 +63,7 @@ public:
     void SetResponder(Responder responder) { Locked([&] { m_responder = std::move(responder); }); }
     void SetAnswerRemoteAsk(bool answer) { Locked([&] { m_answerRemoteAsk = answer; }); }
     void OpenGeopak() { Locked([&] { Open(m_geopak, kGeopakClass); }); }
-    void CloseGeopak();
+    void CloseGeopak() { Locked([&] { plat::DestroyTopLevelWindow(m_geopak), m_geopak = plat::kNoWindow; }); }
     void OpenPartManager() { Locked([&] { Open(m_partManager, "xpartmngr4500drawtask9012"); }); }
     plat::WindowHandle Geopak() { return Locked([&] { return m_geopak; }); }
     plat::WindowHandle PartManager() { return Locked([&] { return m_partManager; }); }
@@ -104,7 +106,8 @@ protected:
     void TearDown() override;
     // Connected, worker running, the connection's messages forgotten.
     void ConnectAndStart();
-    std::vector<ClientMessage> Reports();
+    // Notifications wait in this (the host's) thread's queue until it pumps.
+    std::vector<ClientMessage> Reports() { return plat::PumpMessages(), m_reports; }
     template <class T>
     void Set(const char* valueName, const T& value) { testsupport::SetSetting(*protocol, valueName, value); }
 
@@ -113,6 +116,5 @@ protected:
     std::unique_ptr<MitutoyoCosmosProtocol> protocol;
 
 private:
-    std::mutex m_reportsLock;
     std::vector<ClientMessage> m_reports;
 };

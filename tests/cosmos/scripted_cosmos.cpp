@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <limits>
+#include <iterator>
 #include <sstream>
 
 namespace {
@@ -21,9 +22,7 @@ std::string ReadWhole(const std::string& dosPath) {
     plat::File file;
     if (!file.Open(dosPath, plat::kFileRead | plat::kFileText | plat::kShareDenyWrite)) return "";
     std::ifstream in(plat::NativePath(dosPath), std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    const std::string text = bytes.str();
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     // A file caught between its creation and its last line is not ready.
     return text.size() >= 2 && text.compare(text.size() - 2, 2, "\r\n") == 0 ? text : "";
 }
@@ -45,19 +44,12 @@ CosmosCommand ReadCommandFile(const std::string& bytes) {
         if (equals == std::string::npos || equals == 0 || start == std::string::npos) continue;
         double value = std::numeric_limits<double>::quiet_NaN();
         std::from_chars(line.data() + start, line.data() + line.size(), value);
-        command.entries.emplace_back(line.substr(0, equals), value);
+        command.values.emplace(line.substr(0, equals), value);
     }
     return command;
 }
 
 }  // namespace
-
-double CosmosCommand::operator[](const std::string& name) const {
-    for (const auto& [key, value] : entries) {
-        if (key == name) return value;
-    }
-    return std::numeric_limits<double>::quiet_NaN();
-}
 
 Strings Texts(const std::vector<testsupport::ShownMessage>& shown) {
     Strings texts;
@@ -86,25 +78,16 @@ ScriptedCosmos::~ScriptedCosmos() {
     for (plat::WindowHandle window : {m_geopak, m_partManager}) plat::DestroyTopLevelWindow(window);
 }
 
-void ScriptedCosmos::CloseGeopak() {
-    Locked([&] {
-        if (m_geopak != plat::kNoWindow) plat::DestroyTopLevelWindow(m_geopak);
-        m_geopak = plat::kNoWindow;
-    });
-}
-
 void ScriptedCosmos::WriteAnswer(const std::string& text) { WriteAtomically(kVelmor + "GEO_ZOR.DAT", text); }
 
 void ScriptedCosmos::TakeKeys() {
     std::lock_guard<std::mutex> guard(m_lock);
-    if (m_partManager != plat::kNoWindow) {
-        for (const std::string& key : plat::TakeKeyStrokes(m_partManager, 0)) m_seen.partManagerKeys.push_back(key);
-    }
+    const Strings typed = m_partManager != plat::kNoWindow ? plat::TakeKeyStrokes(m_partManager, 0) : Strings();
+    m_seen.partManagerKeys.insert(m_seen.partManagerKeys.end(), typed.begin(), typed.end());
     if (m_geopak == plat::kNoWindow) return;
     const Strings taken = plat::TakeKeyStrokes(m_geopak, 0);
     Strings& keys = m_seen.keys;
     keys.insert(keys.end(), taken.begin(), taken.end());
-    m_seen.keyTicks.resize(keys.size(), plat::TickCount());
     // GEOPAK-WIN closes once the last keys it got are its exit sequence.
     if (!taken.empty() && keys.size() >= kExitKeys.size() &&
         Strings(keys.end() - kExitKeys.size(), keys.end()) == kExitKeys) {
@@ -126,8 +109,7 @@ void ScriptedCosmos::AnswerRemoteAsk() {
     {
         std::lock_guard<std::mutex> guard(m_lock);
         m_askAnswered = true;
-        ++m_seen.remoteAsks;
-        m_seen.lastAsk = request;
+        m_seen.asks.push_back(request);
     }
     OpenGeopak();  // the part program starts the host's macro in GEOPAK-WIN
     WriteAtomically(kVelmor + "REMOTE.ANS", "OK\n");
@@ -138,13 +120,9 @@ void ScriptedCosmos::TakeCommand() {
     const std::string bytes = plat::PathExists(path) ? ReadWhole(path) : "";
     if (bytes.empty() || !plat::RemoveFile(path)) return;
     TakeKeys();  // keys typed before this file was written are taken before it is answered
-    Responder responder;
-    {
-        std::lock_guard<std::mutex> guard(m_lock);
-        m_seen.commands.push_back(ReadCommandFile(bytes));
-        responder = m_responder;
-    }
-    if (std::optional<std::string> answer = responder(ReadCommandFile(bytes))) WriteAnswer(*answer);
+    const CosmosCommand command = ReadCommandFile(bytes);
+    const Responder responder = Locked([&] { return m_seen.commands.push_back(command), m_responder; });
+    if (std::optional<std::string> answer = responder(command)) WriteAnswer(*answer);
 }
 
 void CosmosTest::SetUp() {
@@ -153,10 +131,7 @@ void CosmosTest::SetUp() {
     protocol = std::make_unique<MitutoyoCosmosProtocol>();
     // Remote Manager's answer waits for the scripted side to open GEOPAK-WIN first.
     Set("REMOTESTARTTIMEOUT", kWindowBudgetMs);
-    protocol->SetClient([this](const ClientMessage& message) {
-        std::lock_guard<std::mutex> guard(m_reportsLock);
-        m_reports.push_back(message);
-    });
+    protocol->SetClient([this](const ClientMessage& message) { m_reports.push_back(message); });
 }
 
 void CosmosTest::TearDown() {
@@ -179,11 +154,4 @@ void CosmosTest::ConnectAndStart() {
     ASSERT_EQ(protocol->Connect(), 1);
     ASSERT_TRUE(protocol->StartThread());
     box.ui().ClearMessages();
-}
-
-// Notifications wait in this (the host's) thread's queue until it pumps.
-std::vector<ClientMessage> CosmosTest::Reports() {
-    plat::PumpMessages();
-    std::lock_guard<std::mutex> guard(m_reportsLock);
-    return m_reports;
 }

@@ -5,7 +5,6 @@
 #include "fake_geopak.h"
 
 #include <chrono>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -14,8 +13,8 @@ namespace geopaktest {
 namespace fs = std::filesystem;
 
 std::string AnswerText(double x, double y, double z, double a, double b, double c) {
-    char text[512];
-    std::snprintf(text, sizeof text, "0\r\n%f\r\n%f\r\n%f\r\n%f\r\n%f\r\n%f\r\n", x, y, z, a, b, c);
+    std::string text = "0\r\n";
+    for (double value : {x, y, z, a, b, c}) text += std::to_string(value) + "\r\n";  // "%f"
     return text;
 }
 
@@ -30,26 +29,16 @@ std::optional<GeopakCommand> ParseCommandText(const std::string& text) {
     std::istringstream in(text);
     in.imbue(std::locale::classic());
     GeopakCommand command(0);
-    double* fields[] = {&command.d1, &command.d2, &command.d3, &command.d4, &command.d5, &command.d6};
     if (!(in >> command.code)) return std::nullopt;
-    for (double* field : fields)
+    for (double* field : {&command.d1, &command.d2, &command.d3, &command.d4, &command.d5, &command.d6})
         if (!(in >> *field)) return std::nullopt;
     return command;
 }
 
-namespace {
+static std::string NativeData(const std::string& name) { return plat::NativePath("C:\\DATA\\" + name); }
 
-std::string NativeData(const std::string& name) { return plat::NativePath("C:\\DATA\\" + name); }
-
-// Seven numbers, the last one ended by CR LF.
-bool IsCompleteCommand(const std::string& text) {
-    return text.size() >= 2 && text.compare(text.size() - 2, 2, "\r\n") == 0 && ParseCommandText(text);
-}
-
-}  // namespace
-
-FakeGeopak::FakeGeopak(testsupport::Sandbox& sandbox)
-    : m_sandbox(sandbox), m_window(plat::CreateTopLevelWindow("GeopakFrame", "GEOPAK - GEOPAK")) {
+FakeGeopak::FakeGeopak(testsupport::Sandbox&)
+    : m_window(plat::CreateTopLevelWindow("GeopakFrame", "GEOPAK - GEOPAK")) {
     plat::MakeDirectory("C:\\DATA");
     m_thread = std::thread([this] {
         while (!m_stop) {
@@ -65,23 +54,23 @@ FakeGeopak::~FakeGeopak() {
     plat::DestroyTopLevelWindow(m_window);
 }
 
-std::vector<int> FakeGeopak::Codes() const {
-    std::vector<int> codes;
-    for (const GeopakCommand& command : Commands()) codes.push_back(command.code);
-    return codes;
-}
-
 void FakeGeopak::Step() {
     if (Take("GEO_COMM.ASK")) testsupport::PutInPlace(NativeData("GEO_COMM.ANS"), "OK");
-    if (auto text = Take("GEO_IN.DAT")) {
-        std::optional<GeopakCommand> command = ParseCommandText(*text);
-        if (!command) return;
-        Locked([&] { m_commands.push_back(*command); });
-        const int code = command->code;
-        if (code == geopak_code::kPoll || code == geopak_code::kPollWithApproach ||
-            code == geopak_code::kMeasure)
-            Answer();
-    }
+    const std::optional<std::string> text = Take("GEO_IN.DAT");
+    const std::optional<GeopakCommand> command = text ? ParseCommandText(*text) : std::nullopt;
+    if (!command) return;
+    const int code = command->code;
+    const std::string answer = Locked([&] {
+        m_commands.push_back(*command);
+        m_codes.push_back(code);
+        if (code != geopak_code::kPoll && code != geopak_code::kPollWithApproach && code != geopak_code::kMeasure)
+            return std::string();
+        if (m_answers.empty()) return m_then;
+        const std::string next = m_answers.front();
+        m_answers.pop_front();
+        return next;
+    });
+    if (!answer.empty()) testsupport::PutInPlace(NativeData("GEO_OUT.DAT"), answer);
 }
 
 std::optional<std::string> FakeGeopak::Take(const std::string& name) {
@@ -92,27 +81,17 @@ std::optional<std::string> FakeGeopak::Take(const std::string& name) {
     std::error_code error;
     fs::rename(NativeData(name), NativeData(taken), error);
     if (error) return std::nullopt;
-    const bool command = name == "GEO_IN.DAT";
     std::string text;
     for (int tries = 0; tries < 20000; ++tries) {
         std::ifstream in(NativeData(taken), std::ios::binary);
         text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-        if (command ? IsCompleteCommand(text) : !text.empty()) break;
+        // A command is complete with its seventh number and the CR LF after it.
+        const bool crlf = text.size() >= 2 && text.compare(text.size() - 2, 2, "\r\n") == 0;
+        if (name == "GEO_IN.DAT" ? crlf && ParseCommandText(text) : !text.empty()) break;
         std::this_thread::sleep_for(std::chrono::microseconds(100));
     }
     fs::remove(NativeData(taken), error);
     return text;
-}
-
-void FakeGeopak::Answer() {
-    const std::string text = Locked([&] {
-        if (m_answers.empty()) return m_defaultAnswer;
-        const std::string next = m_answers.front();
-        m_answers.pop_front();
-        return next;
-    });
-    if (text.empty()) return;
-    testsupport::PutInPlace(NativeData("GEO_OUT.DAT"), text);
 }
 
 }  // namespace geopaktest

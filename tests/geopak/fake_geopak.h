@@ -33,18 +33,17 @@ std::optional<GeopakCommand> ParseCommandText(const std::string& text);
 
 class FakeGeopak {
 public:
-    explicit FakeGeopak(testsupport::Sandbox& sandbox);
+    explicit FakeGeopak(testsupport::Sandbox& sandbox);  // the sandbox is set up first
     ~FakeGeopak();
-    FakeGeopak(const FakeGeopak&) = delete;
-    FakeGeopak& operator=(const FakeGeopak&) = delete;
 
     plat::WindowHandle Window() const { return m_window; }
-    // Answers for the next answered commands (5, 6, 8), in order; when none is
-    // queued the default answer goes out ("" = no answer at all).
-    void QueueAnswer(const std::string& text) { Locked([&] { m_answers.push_back(text); }); }
-    void SetDefaultAnswer(const std::string& text) { Locked([&] { m_defaultAnswer = text; }); }
+    // Answers for the commands that expect one (5, 6, 8): the queued texts in
+    // order, then `then` for ever ("" = no answer at all).
+    void SetAnswers(std::deque<std::string> queued, std::string then) {
+        Locked([&] { m_answers = std::move(queued), m_then = std::move(then); });
+    }
     std::vector<GeopakCommand> Commands() const { return Locked([&] { return m_commands; }); }
-    std::vector<int> Codes() const;
+    std::vector<int> Codes() const { return Locked([&] { return m_codes; }); }
 
 private:
     template <class F>
@@ -54,39 +53,31 @@ private:
     }
     void Step();
     std::optional<std::string> Take(const std::string& name);
-    void Answer();
 
-    testsupport::Sandbox& m_sandbox;
     plat::WindowHandle m_window;
     std::atomic<bool> m_stop{false};
     mutable std::mutex m_lock;
     std::deque<std::string> m_answers;
-    std::string m_defaultAnswer;
+    std::string m_then;
     std::vector<GeopakCommand> m_commands;
+    std::vector<int> m_codes;
     std::thread m_thread;
 };
 
-// A protocol on C:\DATA whose reports to the host are recorded.
+// A protocol on C:\DATA whose reports to the host are recorded (on the
+// host's thread, which is this one: they wait in its queue until it pumps).
 class GeopakTest : public ::testing::Test {
 protected:
     explicit GeopakTest(double scale = 20.0) : sandbox(scale) {
         sandbox.MakeDir("C:\\DATA");
-        protocol.SetClient([this](const ClientMessage& m) {
-            std::lock_guard<std::mutex> guard(m_lock);
-            m_reports.push_back(m);
-        });
+        protocol.SetClient([this](const ClientMessage& m) { m_reports.push_back(m); });
     }
-    // Notifications wait in this (the host's) thread's queue until it pumps.
-    std::vector<ClientMessage> Reports() {
-        plat::PumpMessages();
-        std::lock_guard<std::mutex> guard(m_lock);
-        return m_reports;
-    }
+    std::vector<ClientMessage> Reports() { return plat::PumpMessages(), m_reports; }
     template <class T>
     void Set(const char* valueName, const T& value) { testsupport::SetSetting(protocol, valueName, value); }
     std::vector<std::string> Texts() {
         std::vector<std::string> texts;
-        for (const testsupport::ShownMessage& m : sandbox.ui().Messages()) texts.push_back(m.text);
+        for (const auto& m : sandbox.ui().Messages()) texts.push_back(m.text);
         return texts;
     }
 
@@ -94,7 +85,6 @@ protected:
     MitutoyoProtocol protocol;
 
 private:
-    std::mutex m_lock;
     std::vector<ClientMessage> m_reports;
 };
 

@@ -1,5 +1,5 @@
-// Host-side operations with no worker running: single round trips, stale
-// answers, probing, head turns, the pedal, the trace file, and the wait
+// Host-side operations with no worker running: probing and its refusals,
+// the user's confirmations (head turn, pedal), the trace file, and the wait
 // that only the stop flag ends.
 #include "fake_geopak.h"
 
@@ -14,18 +14,6 @@ using testsupport::Eventually;
 
 const char kOut[] = "C:\\DATA\\GEO_OUT.DAT";
 
-class GeopakMeasure : public geopaktest::GeopakTest {};
-
-TEST_F(GeopakMeasure, StaleAnswerIsNeverTakenAndOutsideATransactionOnlyOneLook) {
-    sandbox.WriteFile(kOut, AnswerText(999, 999, 999, 0, 0, 0));
-    GeopakCommand command(8, 1, 2, 3, 4, 5, 6);
-    // Nobody answers: a second look would wait for ever (the test's time limit).
-    EXPECT_FALSE(protocol.SendGEOPAKCommand(command));
-    EXPECT_EQ(command.d1, 1.0);
-    EXPECT_EQ(command.d6, 6.0);
-    EXPECT_FALSE(sandbox.Exists(kOut));
-}
-
 // The probe command stands for the plug-in's single 50 ms look before the
 // resume command replaces it, and the interrupt before it for 100 ms. The host
 // hears of the point only later, from its own message queue, so nothing can
@@ -36,24 +24,9 @@ protected:
     GeopakMeasureSlow() : GeopakTest(0.05) {}
 };
 
-TEST_F(GeopakMeasureSlow, MeasurePointProbesThroughTheNominalPointAndReportsIt) {
-    FakeGeopak geopak(sandbox);
-    geopak.SetDefaultAnswer(AnswerText(99, 99, 99, 0, 0, 0));
-    EXPECT_TRUE(protocol.MeasurePoint(10, 20, 30, 0, 0, -2));
-    ASSERT_TRUE(Eventually([&] { return geopak.Commands().size() >= 3; })) << ::testing::PrintToString(geopak.Codes());
-    ASSERT_EQ(geopak.Codes(), (std::vector<int>{12, 8, 11}));
-    const GeopakCommand probe = geopak.Commands()[1];
-    EXPECT_EQ(std::vector<double>({probe.d1, probe.d2, probe.d3, probe.d4, probe.d5, probe.d6}),
-              std::vector<double>({10, 20, 33, 10, 20, 27}));
-    const auto reports = Reports();
-    ASSERT_EQ(reports.size(), 1u);
-    EXPECT_EQ(reports[0].type, 1);
-    EXPECT_EQ(std::vector<double>({reports[0].reportedPoint.x, reports[0].reportedPoint.y, reports[0].reportedPoint.z}),
-              std::vector<double>({10, 20, 30}));
-    EXPECT_EQ(sandbox.ui().MessageCount(), 0u);
-}
-
-TEST_F(GeopakMeasure, DirectionWithoutLengthOrNonFiniteInputIsRefusedAndNothingIsSent) {
+// A direction without length, or input that is not finite, is refused at
+// once and nothing is sent.
+TEST_F(GeopakMeasureSlow, MeasurePointProbesAlongTheUnitDirectionThroughTheNominalPointAndReportsIt) {
     const double inf = std::numeric_limits<double>::infinity(), nan = std::numeric_limits<double>::quiet_NaN();
     // The last direction's length is beyond doubles.
     for (BOOL refused : {protocol.MeasurePoint(10, 20, 30, 0, 0, 0), protocol.MeasurePoint(10, 20, 30, nan, 0, 1),
@@ -61,63 +34,61 @@ TEST_F(GeopakMeasure, DirectionWithoutLengthOrNonFiniteInputIsRefusedAndNothingI
                          protocol.SetProbeAngles(0, inf, 0), protocol.MeasurePoint(10, 20, 30, 1e200, 0, 0)})
         EXPECT_FALSE(refused);
     EXPECT_FALSE(sandbox.Exists("C:\\DATA\\GEO_IN.DAT"));
-    EXPECT_TRUE(Reports().empty());
+    FakeGeopak geopak(sandbox);  // it never answers: outside a transaction one look is all, a second would hang
+    EXPECT_TRUE(protocol.MeasurePoint(10, 20, 30, 0, 0, -2));
+    ASSERT_TRUE(Eventually([&] { return geopak.Codes() == std::vector<int>{12, 8, 11}; }))
+        << ::testing::PrintToString(geopak.Codes());
+    const GeopakCommand probe = geopak.Commands()[1];
+    EXPECT_EQ(std::vector<double>({probe.d1, probe.d2, probe.d3, probe.d4, probe.d5, probe.d6}),
+              std::vector<double>({10, 20, 33, 10, 20, 27}));
+    const auto reports = Reports();  // the nominal point, answered or not
+    ASSERT_EQ(reports.size(), 1u);
+    const auto& nominal = reports[0].reportedPoint;
+    EXPECT_EQ(std::vector<double>({double(reports[0].type), nominal.x, nominal.y, nominal.z}), std::vector<double>({1, 10, 20, 30}));
     EXPECT_EQ(sandbox.ui().MessageCount(), 0u);
 }
 
-TEST_F(GeopakMeasure, HeadTurnWaitsForTheUsersConfirmation) {
+class GeopakMeasure : public geopaktest::GeopakTest {};
+
+// A head turn asks the user to confirm once its command is out. The pedal
+// ends a recording (no key is sent) and its answer is thrown away; a wait in
+// a recording ends only by the stop flag; DEBUG traces each step.
+TEST_F(GeopakMeasure, HeadTurnAndPedalWaitForTheUserTheStopFlagEndsAWaitAndDebugTraces) {
+    protocol.OnStopTransaction();  // no transaction: nothing to end, no message
     sandbox.ui().OnMessage([&](const testsupport::ShownMessage& m) {
-        // The command is out before the user is asked.
         EXPECT_EQ(sandbox.ReadFile("C:\\DATA\\GEO_IN.DAT"), testsupport::Golden("geopak_in_head.dat"));
         EXPECT_EQ(m.style, MB_OK | MB_SYSTEMMODAL);
         return IDOK;
     });
     EXPECT_TRUE(protocol.SetProbeAngles(90, 180, 0));
     EXPECT_EQ(Texts(), std::vector<std::string>{"Press OK when Probe has finished its move ( 90.000 , 180.000 ) "});
-}
-
-TEST_F(GeopakMeasure, PedalEndsTheRecordingAndItsAnswerIsThrownAway) {
     Set("Use Send KEY", 0);
-    FakeGeopak geopak(sandbox);  // only for its window: it must receive no key
+    FakeGeopak geopak(sandbox);  // it never answers
+    Set("DEBUG", 1);
     for (bool answerComes : {true, false}) {
         protocol.OnStartTransaction();
+        if (answerComes) {
+            GeopakCommand poll(5);
+            std::thread waiter([&] { EXPECT_FALSE(protocol.SendGEOPAKCommand(poll)); });
+            plat::Sleep(500);  // ten looks, none answered
+            protocol.SetStopWaiting(1);
+            waiter.join();  // a hang ends at the test's time limit
+            protocol.SetStopWaiting(0);
+        }
         sandbox.ui().ClearMessages();
-        sandbox.ui().OnMessage([&](const testsupport::ShownMessage&) {
+        sandbox.ui().OnMessage([&](const testsupport::ShownMessage& m) {
+            EXPECT_EQ(m.style, MB_OK);
             if (answerComes) sandbox.WriteFile(kOut, AnswerText(1, 2, 3, 0, 0, 0));
             return IDOK;
         });
         protocol.OnStopTransaction();
         EXPECT_FALSE(protocol.IsTransactionStarted());
-        ASSERT_EQ(Texts(), std::vector<std::string>{"Press the MITUTOYO Pedal to End the Recording\n"});
-        EXPECT_EQ(sandbox.ui().Messages()[0].style, MB_OK);
+        EXPECT_EQ(Texts(), std::vector<std::string>{"Press the MITUTOYO Pedal to End the Recording\n"});
         EXPECT_FALSE(sandbox.Exists(kOut));
     }
     EXPECT_TRUE(sandbox.KeyLog(geopak.Window()).empty());
-    // No transaction: nothing to end, no message.
-    sandbox.ui().ClearMessages();
-    protocol.OnStopTransaction();
-    EXPECT_EQ(sandbox.ui().MessageCount(), 0u);
-}
-
-TEST_F(GeopakMeasure, TraceFileAndTheWaitThatOnlyTheStopFlagEnds) {
-    Set("DEBUG", 1);
-    Set("Use Send KEY", 0);
-    protocol.OnStartTransaction();
-    GeopakCommand command(5);
-    BOOL result = TRUE;
-    std::thread waiter([&] { result = protocol.SendGEOPAKCommand(command); });
-    plat::Sleep(500);  // ten looks, none answered
-    protocol.SetStopWaiting(1);
-    waiter.join();  // a hang ends at the test's time limit
-    EXPECT_FALSE(result);
-    protocol.SetStopWaiting(0);
-    protocol.OnStopTransaction();
-    const std::string expected =
-        "StartTRANSACTION ******\r\nEntering Send GEOPAKCommand\r\nSTOPTRANSACTION ******\r\n";
-    EXPECT_EQ(sandbox.ReadFile("C:\\dump.txt"), expected);
-    Set("DEBUG", 0);
-    protocol.OnStopTransaction();
-    EXPECT_EQ(sandbox.ReadFile("C:\\dump.txt"), expected);
+    EXPECT_EQ(sandbox.ReadFile("C:\\dump.txt"), "StartTRANSACTION ******\r\nEntering Send GEOPAKCommand\r\n"
+                                                "STOPTRANSACTION ******\r\nStartTRANSACTION ******\r\nSTOPTRANSACTION ******\r\n");
 }
 
 }  // namespace
