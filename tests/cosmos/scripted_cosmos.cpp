@@ -135,6 +135,9 @@ void CosmosTest::SetUp() {
 }
 
 void CosmosTest::TearDown() {
+    // A test's own client may capture locals of its body, which are gone by
+    // now; reports still queued must not reach it while the worker ends.
+    protocol->SetClient(nullptr);
     // A worker may sit in an exchange the scripted side left unanswered:
     // no new polls, and answers until it has left.
     protocol->CMMProtocolWithThread::OnStopTransaction();
