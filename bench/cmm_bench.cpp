@@ -168,10 +168,9 @@ void TimedRows(std::vector<Row>& rows, Protocol& protocol, const Side& side, con
             break;
         }
     }
-    const std::string note = side.lossy && failed > 0
-                                 ? std::to_string(failed) + " of " + std::to_string(side.count) + " missed the first look"
-                                 : "";
-    rows.push_back(Row{side.command + " median", where, Percentile(ms, 0.5), "ms", side.commandMs, 1.05, true, note});
+    const std::string missed = std::to_string(failed) + " of " + std::to_string(side.count) + " missed the first look";
+    rows.push_back(Row{side.command + " median", where, Percentile(ms, 0.5), "ms", side.commandMs, 1.05, true,
+                       side.lossy && failed > 0 ? missed : ""});
     rows.push_back(Row{side.command + " p99", where, Percentile(ms, 0.99), "ms", side.commandMs, side.p99Target});
 }
 
