@@ -17,6 +17,12 @@ int DefaultAnswerFor(unsigned style) {
 
 }  // namespace
 
+std::vector<std::string> ScriptedUI::Texts() const {
+    std::vector<std::string> texts;
+    for (const ShownMessage& m : Messages()) texts.push_back(m.text);
+    return texts;
+}
+
 int ScriptedUI::MessageBox(const std::string& text, unsigned style) {
     ShownMessage shown{text, style};
     std::function<int(const ShownMessage&)> handler;

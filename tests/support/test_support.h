@@ -18,6 +18,13 @@
 
 namespace testsupport {
 
+// f() under lock: a test double's state is shared with its own thread.
+template <class F>
+auto Locked(std::mutex& lock, F f) -> decltype(f()) {
+    std::lock_guard<std::mutex> guard(lock);
+    return f();
+}
+
 struct ShownMessage {
     std::string text;
     unsigned style;
@@ -28,20 +35,21 @@ struct ShownMessage {
 // handler. Modeless dialogs are recorded.
 class ScriptedUI : public plat::HostUI {
 public:
-    void QueueAnswer(int answer) { Locked([&] { m_answers.push_back(answer); }); }
+    void QueueAnswer(int answer) { Locked(m_lock, [&] { m_answers.push_back(answer); }); }
     // When the queue is empty (start: IDNO for Yes/No boxes, IDOK otherwise).
-    void SetDefaultAnswer(int answer) { Locked([&] { m_defaultAnswer = answer; }); }
-    std::vector<ShownMessage> Messages() const { return Locked([&] { return m_messages; }); }
-    void ClearMessages() { Locked([&] { m_messages.clear(); }); }
+    void SetDefaultAnswer(int answer) { Locked(m_lock, [&] { m_defaultAnswer = answer; }); }
+    std::vector<ShownMessage> Messages() const { return Locked(m_lock, [&] { return m_messages; }); }
+    std::vector<std::string> Texts() const;  // of Messages()
+    void ClearMessages() { Locked(m_lock, [&] { m_messages.clear(); }); }
     // Called instead of the next message box; returns the answer.
     void OnMessage(std::function<int(const ShownMessage&)> handler) {
-        Locked([&] { m_messageHandler = std::move(handler); });
+        Locked(m_lock, [&] { m_messageHandler = std::move(handler); });
     }
 
     using ModalHandler = std::function<int(const plat::DialogTemplate&, std::map<int, std::string>&)>;
     // None queued: the dialog is cancelled.
-    void QueueModal(ModalHandler handler) { Locked([&] { m_modals.push_back(std::move(handler)); }); }
-    std::vector<int> ModalTemplatesShown() const { return Locked([&] { return m_modalShown; }); }
+    void QueueModal(ModalHandler handler) { Locked(m_lock, [&] { m_modals.push_back(std::move(handler)); }); }
+    std::vector<int> ModalTemplatesShown() const { return Locked(m_lock, [&] { return m_modalShown; }); }
 
     struct Modeless {
         plat::DialogHandle handle;
@@ -50,7 +58,7 @@ public:
         std::map<int, std::string> texts;  // -1: title
         bool destroyed;
     };
-    std::vector<Modeless> ModelessDialogs() const { return Locked([&] { return m_modeless; }); }
+    std::vector<Modeless> ModelessDialogs() const { return Locked(m_lock, [&] { return m_modeless; }); }
 
     int MessageBox(const std::string& text, unsigned style) override;
     int RunModal(const plat::DialogTemplate& dialog, std::map<int, std::string>& values) override;
@@ -60,11 +68,6 @@ public:
     void Idle() override {}
 
 private:
-    template <class F>
-    auto Locked(F f) const -> decltype(f()) {
-        std::lock_guard<std::mutex> guard(m_lock);
-        return f();
-    }
     Modeless& Find(plat::DialogHandle handle);  // a new entry for a handle not seen yet; under m_lock
     mutable std::mutex m_lock;
     std::deque<int> m_answers;
