@@ -28,7 +28,7 @@ namespace {
 using Values = std::map<int, std::string>;
 
 constexpr auto kBound = std::chrono::seconds(5);
-const std::string kSection = "HKEY_CURRENT_USER\\Software\\ZOR\\CMM Protocols\\";
+const std::string kProtocolsKey = "HKEY_CURRENT_USER\\Software\\ZOR\\CMM Protocols\\";
 
 using testsupport::StoredSettings;
 
@@ -67,7 +67,7 @@ TEST_F(ConfigureTest, EachDescriptionStoresItsGoldenDefaultsNamesItsTemplatesCon
         {"Mitutoyo - COSMOS1.3", "settings_cosmos_defaults.reg", IDD_CONFIG_COSMOS},
         {"Mitutoyo - GEOPAK3v5.3", "settings_geopak_defaults.reg", IDD_CONFIG_GEOPAK}};
     for (const auto& [name, golden, templateId] : cases) {
-        RegFileKey defaults(kSection + name), changed("HKEY_CURRENT_USER\\Software\\test");
+        RegFileKey defaults(kProtocolsKey + name), changed("HKEY_CURRENT_USER\\Software\\test");
         std::map<int, SettingControl> controls, inTemplate;
         uint32_t n = 0;
         for (const SettingInfo& row : RegisteredSettings(name)) {
