@@ -4,7 +4,6 @@
 // throughout, except the memory figure (see MemoryRows).
 //   cmm_bench [--json FILE] [--exchanges N] [--seconds S]
 #include "bench_support.h"
-
 #include "cosmos/cosmos_exchange.h"
 #include "cosmos/cosmos_protocol.h"
 #include "framework/regfile.h"
@@ -13,20 +12,26 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <thread>
+#include <vector>
 
 namespace {
 
 using namespace bench;
+using Clock = std::chrono::steady_clock;
+namespace fs = std::filesystem;
 
 const std::string kVelmor = "C:\\COSMOS\\VELMOR\\";
 const std::string kData = "C:\\DATA\\";
-constexpr double kCosmosExchangeMs = 20, kCosmosPerSecond = 1000.0 / 30.0;
-constexpr double kGeopakRoundTripMs = 50, kGeopakPerSecond = 1000.0 / 50.0;
 
 struct Options {
     std::string json;
@@ -34,14 +39,113 @@ struct Options {
     double seconds = 5;
 };
 
-Responder CosmosSide() {
-    return {kVelmor + "ZOR_GEO.DAT", kVelmor + "GEO_ZOR.DAT",
-            "Error=0\r\nActualX=1\r\nActualY=2\r\nActualZ=3\r\nActualA=0\r\nActualB=90\r\nActualC=90\r\n"};
+// One line of the table. A figure is within its target when
+// ratio <= target (atMost) or ratio >= target (!atMost); limit is the
+// model's value in the same unit (0: no model share).
+struct Row {
+    Row(std::string f, std::string w, double v, std::string u, double l, double t, bool most = true, std::string n = "")
+        : figure(std::move(f)), where(std::move(w)), value(v), unit(std::move(u)), limit(l), target(t), atMost(most),
+          note(std::move(n)) {}
+    std::string figure, where;
+    double value;
+    std::string unit;
+    double limit, target;
+    bool atMost;
+    std::string note;
+    double Ratio() const { return limit != 0 ? value / limit : 0; }
+    bool Within() const { return atMost ? Ratio() <= target : Ratio() >= target; }
+};
+
+double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+
+double Percentile(std::vector<double> values, double q) {
+    if (values.empty()) return 0;
+    std::sort(values.begin(), values.end());
+    return values[std::min(values.size() - 1, static_cast<size_t>(q * static_cast<double>(values.size())))];
 }
 
-Responder GeopakSide() {
-    return {kData + "GEO_IN.DAT", kData + "GEO_OUT.DAT", "MELDAX ANSWER 5\r\n1\r\n2\r\n3\r\n90\r\n90\r\n0\r\n"};
+// The protocols' own cadence sets every limit:
+//   COSMOS exchange   20 ms   (10 ms event slice + 10 ms look for a message file, then the answer)
+//   COSMOS recording  33.3/s  (10 ms idle slice + one exchange)
+//   GEOPAK round trip 50 ms   (the first look for the answer, 50 ms after the command)
+//   GEOPAK recording  20/s    (one round trip per point)
+// A COSMOS failure ends its timed run; a GEOPAK round trip whose answer
+// missed the first look is only counted (under load that happens, and the
+// times of the others still tell).
+struct Side {
+    std::string name, command;
+    double commandMs, perSecond, p99Target;
+    int count;
+    bool lossy;
+};
+const Side kCosmos{"COSMOS", "COSMOS exchange", 20, 1000.0 / 30.0, 1.25, 300, false};
+const Side kGeopak{"GEOPAK", "GEOPAK round trip", 50, 1000.0 / 50.0, 1.2, 100, true};
+
+bool Once(MitutoyoCosmosProtocol& protocol) {
+    ParameterMap poll;
+    poll["Cmd"] = 5.0;
+    return protocol.RunCommandExchange(poll) == 0;
 }
+
+bool Once(MitutoyoProtocol& protocol) {
+    GeopakCommand poll(5);
+    return protocol.SendGEOPAKCommand(poll) != FALSE;
+}
+
+// An instant vendor side: waits for each command file, takes it once its
+// writer has let go, and renames a finished answer into place.
+std::jthread Responder(const std::string& command, const std::string& answer, const std::string& bytes) {
+    return std::jthread([=, native = plat::NativePath(answer)](std::stop_token stop) {
+        while (!stop.stop_requested()) {
+            if (!plat::WaitForPath(command, 50)) continue;
+            if (!plat::File().Open(command, plat::kFileRead | plat::kShareDenyWrite)) {
+                // The writer holds it for a fraction of a millisecond, and
+                // the plug-in looks for the answer 20 ms (GEOPAK: 50 ms)
+                // later. Trying again at once took ~130 opens a command,
+                // a core that a loaded machine takes from the writer.
+                std::this_thread::sleep_for(std::chrono::microseconds(200));
+                continue;
+            }
+            if (!plat::RemoveFile(command)) continue;
+            std::ofstream(native + ".part", std::ios::binary) << bytes;
+            std::error_code error;
+            fs::rename(native + ".part", native, error);
+        }
+    });
+}
+
+std::jthread SideFor(const MitutoyoCosmosProtocol*) {
+    return Responder(kVelmor + "ZOR_GEO.DAT", kVelmor + "GEO_ZOR.DAT",
+                     "Error=0\r\nActualX=1\r\nActualY=2\r\nActualZ=3\r\nActualA=0\r\nActualB=90\r\nActualC=90\r\n");
+}
+
+std::jthread SideFor(const MitutoyoProtocol*) {
+    return Responder(kData + "GEO_IN.DAT", kData + "GEO_OUT.DAT",
+                     "MELDAX ANSWER 5\r\n1\r\n2\r\n3\r\n90\r\n90\r\n0\r\n");
+}
+
+bool Sim(const std::vector<std::string>& args) {
+    plat::ChildProcess sim;
+    if (!sim.Start((fs::path(plat::CurrentExecutablePath()).parent_path() / "cmmsim").string(), args)) return false;
+    if (!sim.Wait(20000)) sim.Kill();
+    return sim.ExitCode() == 0;
+}
+
+// cmmsim installed in a Scratch tree (environment set so that the programs
+// the plug-in launches find it), shut down at the end.
+class SimWorld {
+public:
+    explicit SimWorld(std::vector<std::string> flags) : m_scratch("sim") {
+        flags.insert(flags.begin(), "install");
+        m_ok = Sim(flags);
+    }
+    ~SimWorld() { Sim({"shutdown"}); }
+    bool Ok() const { return m_ok; }
+
+private:
+    Scratch m_scratch;
+    bool m_ok = false;
+};
 
 // Settings from an empty store: every default, which is where cmmsim installs.
 template <typename Protocol>
@@ -52,54 +156,28 @@ std::unique_ptr<Protocol> Fresh() {
     return protocol;
 }
 
-std::vector<Row> TimedRows(const std::string& figure, const std::string& where, const std::vector<double>& ms,
-                           double limit, double medianTarget, double p99Target) {
-    return {Row{figure + " median", where, Percentile(ms, 0.5), "ms", limit, medianTarget, true, ""},
-            Row{figure + " p99", where, Percentile(ms, 0.99), "ms", limit, p99Target, true, ""}};
-}
-
-void Add(std::vector<Row>& rows, const std::vector<Row>& more) { rows.insert(rows.end(), more.begin(), more.end()); }
-
-// The real ms of each of count calls of once that succeed; the others are
-// counted in failed, and with stopAtFailure the first ends the run, timeless.
-std::vector<double> TimeEach(int count, const std::function<bool()>& once, int& failed, bool stopAtFailure) {
+template <typename Protocol>
+void TimedRows(std::vector<Row>& rows, Protocol& protocol, const Side& side, const std::string& where) {
     std::vector<double> ms;
-    failed = 0;
-    for (int i = 0; i < count; ++i) {
-        const auto start = Clock::now();
-        if (once()) ms.push_back(Ms(Clock::now() - start));
-        else if (++failed, stopAtFailure) return {};
-    }
-    return ms;
-}
-
-std::vector<Row> CosmosExchangeRows(MitutoyoCosmosProtocol& protocol, const std::string& where) {
     int failed = 0;
-    const std::vector<double> ms = TimeEach(300, [&] {
-        ParameterMap poll;
-        poll["Cmd"] = 5.0;
-        return protocol.RunCommandExchange(poll) == 0;
-    }, failed, true);
-    return TimedRows("COSMOS exchange", where, ms, kCosmosExchangeMs, 1.05, 1.25);
-}
-
-// A round trip whose answer missed the first look counts as missed; under
-// load that happens, and the times of the others still tell.
-std::vector<Row> GeopakRoundTripRows(MitutoyoProtocol& protocol, const std::string& where) {
-    int missed = 0;
-    const std::vector<double> ms = TimeEach(100, [&] {
-        GeopakCommand poll(5);
-        return protocol.SendGEOPAKCommand(poll) != FALSE;
-    }, missed, false);
-    std::vector<Row> rows = TimedRows("GEOPAK round trip", where, ms, kGeopakRoundTripMs, 1.05, 1.2);
-    if (missed > 0) rows[0].note = std::to_string(missed) + " of 100 missed the first look";
-    return rows;
+    for (int i = 0; i < side.count; ++i) {
+        const auto start = Clock::now();
+        if (Once(protocol)) ms.push_back(Ms(Clock::now() - start));
+        else if (++failed, !side.lossy) {
+            ms.clear();
+            break;
+        }
+    }
+    const std::string missed = std::to_string(failed) + " of " + std::to_string(side.count) + " missed the first look";
+    rows.push_back(Row{side.command + " median", where, Percentile(ms, 0.5), "ms", side.commandMs, 1.05, true,
+                       side.lossy && failed > 0 ? missed : ""});
+    rows.push_back(Row{side.command + " p99", where, Percentile(ms, 0.99), "ms", side.commandMs, side.p99Target});
 }
 
 // Positions (TYPE 2) per second reaching the host while a transaction is
 // open, with the protocol's worker started for it.
-Row RecordingRow(CMMProtocolWithThread& protocol, const std::string& name, const std::string& where,
-                 double perSecond, double seconds) {
+void RecordingRow(std::vector<Row>& rows, CMMProtocolWithThread& protocol, const Side& side, const std::string& where,
+                  double seconds) {
     protocol.StartThread();
     std::atomic<long> positions{0};
     protocol.SetClient([&](const ClientMessage& m) { positions += m.type == 2; });
@@ -112,12 +190,10 @@ Row RecordingRow(CMMProtocolWithThread& protocol, const std::string& name, const
         plat::Sleep(5);
     }
     plat::PumpMessages();
-    const long points = positions - before;
-    const double elapsed = Ms(Clock::now() - start) / 1000;
+    const double points = static_cast<double>(positions - before), elapsed = Ms(Clock::now() - start) / 1000;
     protocol.CMMProtocolWithThread::OnStopTransaction();
     protocol.SetClient(nullptr);
-    return Row{name + " recording", where, static_cast<double>(points) / elapsed, "points/s", perSecond, 0.95, false,
-               ""};
+    rows.push_back(Row{side.name + " recording", where, points / elapsed, "points/s", side.perSecond, 0.95, false});
 }
 
 // Ends a run without the vendor side's own disconnect.
@@ -126,13 +202,14 @@ void Leave(CMMProtocolWithThread& protocol) {
     protocol.EndThread();
 }
 
-// Share of one core this process spends while body runs.
+// Share of one core this process (all threads) spends while body runs.
 Row CpuRow(const std::string& figure, const std::string& where, const std::function<void()>& body) {
-    const double cpu = ProcessCpuSeconds();
+    const std::clock_t cpu = std::clock();
     const auto start = Clock::now();
     body();
-    const double percent = 100.0 * (ProcessCpuSeconds() - cpu) / (Ms(Clock::now() - start) / 1000);
-    return Row{"CPU while waiting: " + figure, where, percent, "% core", 0.5, 1.0, true, ""};
+    const double seconds = static_cast<double>(std::clock() - cpu) / CLOCKS_PER_SEC;
+    return Row{"CPU while waiting: " + figure, where, 100.0 * seconds / (Ms(Clock::now() - start) / 1000), "% core",
+               0.5, 1.0};
 }
 
 Row IdleCpuRow(const std::string& where, const Options& o) {
@@ -162,7 +239,7 @@ Row WaitForFileLatencyRow() {
 
 // Where an exchange's time goes: its two fixed waits, each against its
 // nominal 10 ms, and the writing of the parameter file and its backup.
-std::vector<Row> BreakdownRows() {
+void BreakdownRows(std::vector<Row>& rows) {
     Scratch scratch("breakdown");
     std::vector<double> slice, look, write;
     plat::Event never(true);
@@ -182,33 +259,30 @@ std::vector<Row> BreakdownRows() {
         look.push_back(Ms(t2 - t1));
         write.push_back(Ms(t3 - t2));
     }
-    return {Row{"  part: event slice (median)", "in-process", Percentile(slice, 0.5), "ms", 10, 1.05, true, ""},
-            Row{"  part: message-file look (median)", "in-process", Percentile(look, 0.5), "ms", 10, 1.05, true, ""},
-            Row{"  part: parameter file + backup written (median)", "in-process", Percentile(write, 0.5), "ms", 0, 0,
-                true, "no model share"}};
+    rows.push_back(Row{"  part: event slice (median)", "in-process", Percentile(slice, 0.5), "ms", 10, 1.05});
+    rows.push_back(Row{"  part: message-file look (median)", "in-process", Percentile(look, 0.5), "ms", 10, 1.05});
+    rows.push_back(Row{"  part: parameter file + backup written (median)", "in-process", Percentile(write, 0.5), "ms",
+                       0, 0, true, "no model share"});
+}
+
+// A side's timed commands, then its recording rate, against an instant
+// vendor side in this process.
+template <typename Protocol>
+void InProcessSideRows(std::vector<Row>& rows, const Side& side, const Options& o) {
+    Scratch scratch(side.name);
+    auto protocol = Fresh<Protocol>();
+    const std::jthread vendor = SideFor(protocol.get());
+    TimedRows(rows, *protocol, side, "in-process");
+    protocol->CMMProtocolWithThread::Connect();
+    RecordingRow(rows, *protocol, side, "in-process", o.seconds);
+    Leave(*protocol);
 }
 
 std::vector<Row> InProcessRows(const Options& o) {
     std::vector<Row> rows{WaitForFileLatencyRow()};
-    {
-        Scratch scratch("cosmos");
-        Responder side = CosmosSide();
-        auto cosmos = Fresh<MitutoyoCosmosProtocol>();
-        Add(rows, CosmosExchangeRows(*cosmos, "in-process"));
-        cosmos->CMMProtocolWithThread::Connect();
-        rows.push_back(RecordingRow(*cosmos, "COSMOS", "in-process", kCosmosPerSecond, o.seconds));
-        Leave(*cosmos);
-    }
-    Add(rows, BreakdownRows());
-    {
-        Scratch scratch("geopak");
-        Responder side = GeopakSide();
-        auto geopak = Fresh<MitutoyoProtocol>();
-        Add(rows, GeopakRoundTripRows(*geopak, "in-process"));
-        geopak->CMMProtocolWithThread::Connect();
-        rows.push_back(RecordingRow(*geopak, "GEOPAK", "in-process", kGeopakPerSecond, o.seconds));
-        Leave(*geopak);
-    }
+    InProcessSideRows<MitutoyoCosmosProtocol>(rows, kCosmos, o);
+    BreakdownRows(rows);
+    InProcessSideRows<MitutoyoProtocol>(rows, kGeopak, o);
     Scratch scratch("cpu");
     auto cosmos = Fresh<MitutoyoCosmosProtocol>();
     cosmos->CMMProtocolWithThread::Connect();
@@ -230,65 +304,58 @@ std::vector<Row> InProcessRows(const Options& o) {
 // 100k exchanges take 33 minutes, so the exchange's own waits run on the
 // seam's time scale (1000: a 10 ms slice takes 10 us); the files, maps and
 // notification waits of every exchange are real.
-std::vector<Row> MemoryRows(const Options& o) {
+void MemoryRows(std::vector<Row>& rows, const Options& o) {
     Scratch scratch("memory");
     plat::SetTimeScale(1000.0);
-    Responder side = CosmosSide();
     auto cosmos = Fresh<MitutoyoCosmosProtocol>();
-    double after1k = 0, afterAll = 0;
+    const std::jthread vendor = SideFor(cosmos.get());
+    const auto mib = [] { return static_cast<double>(plat::ResidentMemoryBytes()) / (1024.0 * 1024.0); };
+    double after1k = 0;
     long done = 0;
-    for (long i = 1; i <= o.exchanges; ++i, ++done) {
-        ParameterMap poll;
-        poll["Cmd"] = 5.0;
-        if (cosmos->RunCommandExchange(poll) != 0) break;
+    for (long i = 1; i <= o.exchanges && Once(*cosmos); ++i, ++done) {
         if (i % 10000 == 0) std::fprintf(stderr, "cmm_bench: %ld exchanges\n", i);
-        if (i == 1000) after1k = static_cast<double>(plat::ResidentMemoryBytes()) / (1024.0 * 1024.0);
+        if (i == 1000) after1k = mib();
     }
-    afterAll = static_cast<double>(plat::ResidentMemoryBytes()) / (1024.0 * 1024.0);
+    const double afterAll = mib();
     plat::SetTimeScale(1.0);
     const std::string n = std::to_string(done / 1000) + "k";
-    return {Row{"RSS after 1k COSMOS exchanges", "in-process", after1k, "MiB", 0, 0, true, "time scale 1000"},
-            Row{"RSS after " + n + " COSMOS exchanges", "in-process", afterAll, "MiB", 0, 0, true, "time scale 1000"},
-            Row{"RSS growth 1k -> " + n, "in-process", afterAll - after1k, "MiB", 1.0, 1.0, true,
-                "limit: 1 MiB; time scale 1000"}};
+    rows.push_back(Row{"RSS after 1k COSMOS exchanges", "in-process", after1k, "MiB", 0, 0, true, "time scale 1000"});
+    rows.push_back(Row{"RSS after " + n + " COSMOS exchanges", "in-process", afterAll, "MiB", 0, 0, true,
+                       "time scale 1000"});
+    rows.push_back(Row{"RSS growth 1k -> " + n, "in-process", afterAll - after1k, "MiB", 1.0, 1.0, true,
+                       "limit: 1 MiB; time scale 1000"});
 }
 
-std::vector<Row> SimRows(const Options& o) {
-    std::vector<Row> rows;
-    {
-        SimWorld world({"--poll-position"});
-        auto cosmos = Fresh<MitutoyoCosmosProtocol>();
-        if (!world.Ok() || !cosmos->Connect()) {
-            std::fprintf(stderr, "cmm_bench: cmmsim's COSMOS did not connect\n");
-            return rows;
-        }
-        Add(rows, CosmosExchangeRows(*cosmos, "cmmsim"));
-        rows.push_back(RecordingRow(*cosmos, "COSMOS", "cmmsim", kCosmosPerSecond, o.seconds));
-        rows.push_back(IdleCpuRow("cmmsim", o));
-        cosmos->Disconnect();
-        cosmos->EndThread();
+// A side's timed commands and recording rate against cmmsim; false when its
+// vendor program did not connect.
+template <typename Protocol>
+bool SimSideRows(std::vector<Row>& rows, const Side& side, const Options& o, bool idleCpu) {
+    SimWorld world({"--poll-position"});
+    auto protocol = Fresh<Protocol>();
+    if (!world.Ok() || !protocol->Connect()) {
+        std::fprintf(stderr, "cmm_bench: cmmsim's %s did not connect\n", side.name.c_str());
+        return false;
     }
+    TimedRows(rows, *protocol, side, "cmmsim");
+    RecordingRow(rows, *protocol, side, "cmmsim", o.seconds);
+    if (!idleCpu) return Leave(*protocol), true;
+    rows.push_back(IdleCpuRow("cmmsim", o));
+    protocol->Disconnect();
+    protocol->EndThread();
+    return true;
+}
+
+void SimRows(std::vector<Row>& rows, const Options& o) {
+    if (!SimSideRows<MitutoyoCosmosProtocol>(rows, kCosmos, o, true)) return;
     {
-        const std::string delay = std::to_string(static_cast<int>(o.seconds * 1000));
-        SimWorld world({"--poll-position", "--answer-delay", delay});
+        SimWorld world({"--poll-position", "--answer-delay", std::to_string(static_cast<int>(o.seconds * 1000))});
         auto cosmos = Fresh<MitutoyoCosmosProtocol>();
         if (world.Ok() && cosmos->Connect()) {
-            ParameterMap move;
-            move["Cmd"] = 5.0;
-            rows.push_back(CpuRow("unanswered command", "cmmsim", [&] { cosmos->RunCommandExchange(move); }));
+            rows.push_back(CpuRow("unanswered command", "cmmsim", [&] { Once(*cosmos); }));
             cosmos->CMMProtocolWithThread::Disconnect();
         }
     }
-    SimWorld world({"--poll-position"});
-    auto geopak = Fresh<MitutoyoProtocol>();
-    if (!world.Ok() || !geopak->Connect()) {
-        std::fprintf(stderr, "cmm_bench: cmmsim's GEOPAK did not connect\n");
-        return rows;
-    }
-    Add(rows, GeopakRoundTripRows(*geopak, "cmmsim"));
-    rows.push_back(RecordingRow(*geopak, "GEOPAK", "cmmsim", kGeopakPerSecond, o.seconds));
-    Leave(*geopak);
-    return rows;
+    SimSideRows<MitutoyoProtocol>(rows, kGeopak, o, false);
 }
 
 void Print(const std::vector<Row>& rows) {
@@ -320,16 +387,14 @@ bool WriteJson(const std::vector<Row>& rows, const std::string& path) {
 }
 
 bool ParseOptions(int argc, char** argv, Options& o) {
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (i + 1 >= argc) return false;
-        const char* value = argv[++i];
+    for (int i = 1; i + 1 < argc; i += 2) {
+        const std::string arg = argv[i], value = argv[i + 1];
         if (arg == "--json") o.json = value;
-        else if (arg == "--exchanges") o.exchanges = std::max(1000L, std::atol(value));
-        else if (arg == "--seconds") o.seconds = std::max(1.0, std::atof(value));
+        else if (arg == "--exchanges") o.exchanges = std::max(1000L, std::atol(value.c_str()));
+        else if (arg == "--seconds") o.seconds = std::max(1.0, std::atof(value.c_str()));
         else return false;
     }
-    return true;
+    return argc % 2 == 1;
 }
 
 }  // namespace
@@ -344,9 +409,9 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "cmm_bench: in-process figures ...\n");
     std::vector<Row> rows = InProcessRows(options);
     std::fprintf(stderr, "cmm_bench: figures against cmmsim ...\n");
-    Add(rows, SimRows(options));
+    SimRows(rows, options);
     std::fprintf(stderr, "cmm_bench: %ld exchanges for the memory figures ...\n", options.exchanges);
-    Add(rows, MemoryRows(options));
+    MemoryRows(rows, options);
     Print(rows);
     if (!options.json.empty() && !WriteJson(rows, options.json)) {
         std::fprintf(stderr, "cmm_bench: cannot write %s\n", options.json.c_str());

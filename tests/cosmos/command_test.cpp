@@ -150,7 +150,7 @@ TEST_F(Commands, StoppedCommandRestartsTheMacroAndLaterCommandsKeepSkipInit) {
         const Strings search = {" The Windows with classname xmeas_res4500drawtask9012 cannot be located on the "
                                 "system \n do you want to wait more longer ?",
                                 "CANNOT LOCATE THE GEOPAK WINDOW\n"};
-        EXPECT_EQ(Texts(box.ui().Messages()), window ? Strings() : search);
+        EXPECT_EQ(box.ui().Texts(), window ? Strings() : search);
         if (window) {
             EXPECT_EQ(Strings(seen.keys.begin() + keysBefore, seen.keys.end()), Join(kCancelKeys, kRestartKeys));
         } else {
@@ -167,7 +167,7 @@ TEST_F(Commands, StoppedCommandRestartsTheMacroAndLaterCommandsKeepSkipInit) {
     EXPECT_EQ(cosmos.CommandCount(), 8u);  // Connect's, the move, and two for each stop
     box.ui().QueueAnswer(IDYES);
     EXPECT_EQ(protocol->SetProbeAngles(0, 0, 0), TRUE);
-    EXPECT_EQ(Texts(box.ui().Messages()), Strings(2, " Geopak Window Lost - Do you want to continue anyway ?"));
+    EXPECT_EQ(box.ui().Texts(), Strings(2, " Geopak Window Lost - Do you want to continue anyway ?"));
     EXPECT_EQ(box.ui().Messages().at(0).style, MB_YESNO | MB_SYSTEMMODAL);
     EXPECT_EQ(LastDialog().texts.at(-1), "Cosmos Command In Progress 2 1\n");
 }

@@ -21,7 +21,7 @@ TEST_F(Connect, ClosesGeopakStartsTheMacroAndSendsTheFirstExchange) {
     cosmos.OpenPartManager();
     EXPECT_EQ(protocol->Disconnect(), 1);  // not connected: no keys
 
-    ASSERT_EQ(protocol->Connect(), 1) << ::testing::PrintToString(Texts(box.ui().Messages()));
+    ASSERT_EQ(protocol->Connect(), 1) << ::testing::PrintToString(box.ui().Texts());
     // Cancel, then exit, typed into the old GEOPAK-WIN.
     const ScriptedCosmos::Seen seen = cosmos.Snapshot();
     EXPECT_EQ(seen.keys, Join(kCancelKeys, kExitKeys));
@@ -128,7 +128,7 @@ TEST_F(Connect, GeopakThatDoesNotCloseIsBoundedByTheUser) {
     EXPECT_EQ(protocol->Connect(), 0);  // after two rounds of 10 s
     const std::string question = "GEOPAK-WIN (window class xmeas_res4500drawtask9012) has not closed within 10 "
                                  "seconds\nDo you want to wait longer ?";
-    EXPECT_EQ(Texts(box.ui().Messages()), (std::vector<std::string>{question, question, kCanceled}));
+    EXPECT_EQ(box.ui().Texts(), (std::vector<std::string>{question, question, kCanceled}));
     EXPECT_EQ(box.ui().Messages()[0].style, MB_YESNO | MB_SYSTEMMODAL);
     plat::DestroyTopLevelWindow(stuck);
 }

@@ -25,6 +25,7 @@
 #include <vector>
 
 using Strings = std::vector<std::string>;
+using testsupport::Locked;
 
 // A parameter file as the host's macro reads it: "name=value" lines.
 struct CosmosCommand {
@@ -40,7 +41,6 @@ inline const Strings kCancelKeys = {"%R", "I", "{TAB}", "{TAB}", "{TAB}", "{DOWN
 inline const Strings kRestartKeys = {"%R", "{DOWN}", "{ENTER}", "1", "{ENTER}", "{ENTER}"};  // both strings
 inline const Strings kExitKeys = {"%I", "{DOWN}", "{DOWN}", "{ENTER}"};
 inline Strings Join(Strings a, const Strings& b) { return a.insert(a.end(), b.begin(), b.end()), a; }
-Strings Texts(const std::vector<testsupport::ShownMessage>& shown);
 
 class ScriptedCosmos {
 public:
@@ -60,24 +60,19 @@ public:
     explicit ScriptedCosmos(testsupport::Sandbox& sandbox);
     ~ScriptedCosmos();
 
-    void SetResponder(Responder responder) { Locked([&] { m_responder = std::move(responder); }); }
-    void SetAnswerRemoteAsk(bool answer) { Locked([&] { m_answerRemoteAsk = answer; }); }
-    void OpenGeopak() { Locked([&] { Open(m_geopak, kGeopakClass); }); }
-    void CloseGeopak() { Locked([&] { plat::DestroyTopLevelWindow(m_geopak), m_geopak = plat::kNoWindow; }); }
-    void OpenPartManager() { Locked([&] { Open(m_partManager, "xpartmngr4500drawtask9012"); }); }
-    plat::WindowHandle Geopak() { return Locked([&] { return m_geopak; }); }
-    plat::WindowHandle PartManager() { return Locked([&] { return m_partManager; }); }
+    void SetResponder(Responder responder) { Locked(m_lock, [&] { m_responder = std::move(responder); }); }
+    void SetAnswerRemoteAsk(bool answer) { Locked(m_lock, [&] { m_answerRemoteAsk = answer; }); }
+    void OpenGeopak() { Locked(m_lock, [&] { Open(m_geopak, kGeopakClass); }); }
+    void CloseGeopak() { Locked(m_lock, [&] { plat::DestroyTopLevelWindow(m_geopak), m_geopak = plat::kNoWindow; }); }
+    void OpenPartManager() { Locked(m_lock, [&] { Open(m_partManager, "xpartmngr4500drawtask9012"); }); }
+    plat::WindowHandle Geopak() { return Locked(m_lock, [&] { return m_geopak; }); }
+    plat::WindowHandle PartManager() { return Locked(m_lock, [&] { return m_partManager; }); }
     // Writes an answer at once (atomically), whatever the responder says.
     void WriteAnswer(const std::string& text);
-    Seen Snapshot() { return Locked([&] { return m_seen; }); }
-    size_t CommandCount() { return Locked([&] { return m_seen.commands.size(); }); }
+    Seen Snapshot() { return Locked(m_lock, [&] { return m_seen; }); }
+    size_t CommandCount() { return Locked(m_lock, [&] { return m_seen.commands.size(); }); }
 
 private:
-    template <class F>
-    auto Locked(F f) -> decltype(f()) {
-        std::lock_guard<std::mutex> guard(m_lock);
-        return f();
-    }
     static void Open(plat::WindowHandle& window, const char* windowClass) {
         if (window == plat::kNoWindow) window = plat::CreateTopLevelWindow(windowClass, windowClass);
     }

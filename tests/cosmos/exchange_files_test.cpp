@@ -115,7 +115,7 @@ TEST_F(ExchangeFiles, HeldParameterFileIsRefusedAfterThreeAttempts) {
     EXPECT_EQ(box.ReadFile(kParameters + ".bck"), Golden("cosmos_poll.dat"));
     EXPECT_EQ(box.ReadFile(kParameters), "old");
     const auto messages = box.ui().Messages();
-    EXPECT_EQ(Texts(messages), (std::vector<std::string>{"Cannot Open " + kParameters}));
+    EXPECT_EQ(box.ui().Texts(), (std::vector<std::string>{"Cannot Open " + kParameters}));
     EXPECT_EQ(messages.at(0).style, MB_ICONHAND | MB_SYSTEMMODAL);
 }
 

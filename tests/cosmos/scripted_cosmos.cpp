@@ -51,12 +51,6 @@ CosmosCommand ReadCommandFile(const std::string& bytes) {
 
 }  // namespace
 
-Strings Texts(const std::vector<testsupport::ShownMessage>& shown) {
-    Strings texts;
-    for (const auto& message : shown) texts.push_back(message.text);
-    return texts;
-}
-
 // The COSMOS folders and a PMGRWIN.EXE that records how it was started.
 ScriptedCosmos::ScriptedCosmos(testsupport::Sandbox& sandbox) {
     sandbox.MakeDir(kVelmor);
@@ -121,7 +115,7 @@ void ScriptedCosmos::TakeCommand() {
     if (bytes.empty() || !plat::RemoveFile(path)) return;
     TakeKeys();  // keys typed before this file was written are taken before it is answered
     const CosmosCommand command = ReadCommandFile(bytes);
-    const Responder responder = Locked([&] { return m_seen.commands.push_back(command), m_responder; });
+    const Responder responder = Locked(m_lock, [&] { return m_seen.commands.push_back(command), m_responder; });
     if (std::optional<std::string> answer = responder(command)) WriteAnswer(*answer);
 }
 

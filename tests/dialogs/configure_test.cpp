@@ -132,7 +132,8 @@ TEST_F(ConfigureTest, CosmosOkMendsTheFolderToExactlyOneBackslash) {
         MitutoyoCosmosProtocol protocol;
         Answer(plat::kIdOk, {{IDC_COSMOS_PATH, typed}});
         EXPECT_EQ(protocol.Configure(), TRUE) << typed;
-        EXPECT_EQ(testsupport::StringSetting(protocol, "CosmosPath"), stored) << "typed \"" << typed << "\"";
+        EXPECT_EQ(testsupport::StoredSetting(protocol, "CosmosPath", std::string()), stored)
+            << "typed \"" << typed << "\"";
     }
 }
 

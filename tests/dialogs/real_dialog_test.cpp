@@ -43,7 +43,8 @@ TEST_F(RealDialog, CosmosShowsTheSettingsCancelKeepsThemAndOkCopiesBackWhatWasTy
         ASSERT_TRUE(user.WaitForDialog(dialog.caption)) << "no dialog \"" << dialog.caption << "\"";
         EXPECT_EQ(user.Text(IDC_COSMOS_PATH), "D:\\CMM\\");
         EXPECT_EQ(user.Text(IDC_COSMOS_EXIT_KEYS), "%X");
-        EXPECT_EQ(user.Text(IDC_COSMOS_GEOPAK_CLASS), testsupport::StringSetting(protocol, "GeoPakWinClassName"));
+        EXPECT_EQ(user.Text(IDC_COSMOS_GEOPAK_CLASS),
+                  testsupport::StoredSetting(protocol, "GeoPakWinClassName", std::string()));
         EXPECT_EQ(user.Text(IDC_COSMOS_GEOPAK_LOCAL), "0");
         EXPECT_EQ(user.Text(IDC_COSMOS_MACHINE_TYPE), "1");
         user.SetText(IDC_COSMOS_PATH, "E:\\NEW");
@@ -56,10 +57,11 @@ TEST_F(RealDialog, CosmosShowsTheSettingsCancelKeepsThemAndOkCopiesBackWhatWasTy
         ASSERT_TRUE(user.Finished(result)) << "button " << button << " did not end the dialog";
         EXPECT_EQ(result, button == plat::kIdOk ? TRUE : FALSE);
     }
-    EXPECT_EQ(testsupport::StringSetting(protocol, "CosmosPath"), "E:\\NEW\\");  // mended on the way back
-    EXPECT_EQ(testsupport::StringSetting(protocol, "ExitGEOPAKKeyStroke"), "%Q{ENTER}");
-    EXPECT_EQ(testsupport::DwordSetting(protocol, "GeoPak Local"), 1);
-    EXPECT_EQ(testsupport::DwordSetting(protocol, "MachineType"), 0);
+    // Mended on the way back.
+    EXPECT_EQ(testsupport::StoredSetting(protocol, "CosmosPath", std::string()), "E:\\NEW\\");
+    EXPECT_EQ(testsupport::StoredSetting(protocol, "ExitGEOPAKKeyStroke", std::string()), "%Q{ENTER}");
+    EXPECT_EQ(testsupport::StoredSetting(protocol, "GeoPak Local", 9u), 1u);
+    EXPECT_EQ(testsupport::StoredSetting(protocol, "MachineType", 9u), 0u);
 }
 
 }  // namespace

@@ -60,7 +60,7 @@ void FakeGeopak::Step() {
     const std::optional<GeopakCommand> command = text ? ParseCommandText(*text) : std::nullopt;
     if (!command) return;
     const int code = command->code;
-    const std::string answer = Locked([&] {
+    const std::string answer = Locked(m_lock, [&] {
         m_commands.push_back(*command);
         m_codes.push_back(code);
         if (code != geopak_code::kPoll && code != geopak_code::kPollWithApproach && code != geopak_code::kMeasure)

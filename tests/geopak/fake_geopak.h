@@ -21,6 +21,8 @@
 
 namespace geopaktest {
 
+using testsupport::Locked;
+
 // Seven answer lines for a point and its three angles (degrees), CR LF ended.
 std::string AnswerText(double x, double y, double z, double a, double b, double c);
 
@@ -40,17 +42,12 @@ public:
     // Answers for the commands that expect one (5, 6, 8): the queued texts in
     // order, then `then` for ever ("" = no answer at all).
     void SetAnswers(std::deque<std::string> queued, std::string then) {
-        Locked([&] { m_answers = std::move(queued), m_then = std::move(then); });
+        Locked(m_lock, [&] { m_answers = std::move(queued), m_then = std::move(then); });
     }
-    std::vector<GeopakCommand> Commands() const { return Locked([&] { return m_commands; }); }
-    std::vector<int> Codes() const { return Locked([&] { return m_codes; }); }
+    std::vector<GeopakCommand> Commands() const { return Locked(m_lock, [&] { return m_commands; }); }
+    std::vector<int> Codes() const { return Locked(m_lock, [&] { return m_codes; }); }
 
 private:
-    template <class F>
-    auto Locked(F f) const -> decltype(f()) {
-        std::lock_guard<std::mutex> guard(m_lock);
-        return f();
-    }
     void Step();
     std::optional<std::string> Take(const std::string& name);
 
@@ -75,11 +72,7 @@ protected:
     std::vector<ClientMessage> Reports() { return plat::PumpMessages(), m_reports; }
     template <class T>
     void Set(const char* valueName, const T& value) { testsupport::SetSetting(protocol, valueName, value); }
-    std::vector<std::string> Texts() {
-        std::vector<std::string> texts;
-        for (const auto& m : sandbox.ui().Messages()) texts.push_back(m.text);
-        return texts;
-    }
+    std::vector<std::string> Texts() { return sandbox.ui().Texts(); }
 
     testsupport::Sandbox sandbox;
     MitutoyoProtocol protocol;

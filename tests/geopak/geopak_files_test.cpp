@@ -29,7 +29,7 @@ TEST_F(GeopakFiles, CommandFileMatchesGoldenFilesAndAHeldOneIsReported) {
         protocol.WriteCommandFile(c.command);
         EXPECT_EQ(sandbox.ReadFile("C:\\DATA\\GEO_IN.DAT"), Golden(c.golden)) << c.golden;
     }
-    EXPECT_EQ(sandbox.ui().MessageCount(), 0u);
+    EXPECT_EQ(sandbox.ui().Messages().size(), 0u);
     ASSERT_TRUE(testsupport::HoldFileInChild("C:\\DATA\\GEO_IN.DAT", plat::kFileRead | plat::kShareDenyWrite));
     protocol.WriteCommandFile(GeopakCommand(9, 1, 2, 3));
     testsupport::ReleaseHeldFile("C:\\DATA\\GEO_IN.DAT");

@@ -45,7 +45,7 @@ TEST_F(GeopakMeasureSlow, MeasurePointProbesAlongTheUnitDirectionThroughTheNomin
     ASSERT_EQ(reports.size(), 1u);
     const auto& nominal = reports[0].reportedPoint;
     EXPECT_EQ(std::vector<double>({double(reports[0].type), nominal.x, nominal.y, nominal.z}), std::vector<double>({1, 10, 20, 30}));
-    EXPECT_EQ(sandbox.ui().MessageCount(), 0u);
+    EXPECT_EQ(sandbox.ui().Messages().size(), 0u);
 }
 
 class GeopakMeasure : public geopaktest::GeopakTest {};

@@ -1,5 +1,5 @@
 // Files: text-mode line ends on disk and on reading, bounded lines, creation
-// and truncation, share modes within one process and across processes,
+// truncation and removal, share modes within one process and across processes,
 // removal of a file in use, and waiting for a file to appear.
 #include "support/test_support.h"
 
@@ -49,7 +49,7 @@ TEST(TextFiles, WriteCrLfAndReadLinesBack) {
     EXPECT_EQ(ReadAllLines("C:\\B.DAT", kReadText), (std::vector<std::string>{first, "next"}));
 }
 
-TEST(Files, CreateTruncatesAppendAppendsPlainWriteNeedsTheFile) {
+TEST(Files, CreateTruncatesAppendAppendsPlainWriteNeedsTheFileRemoveNamesTheMissing) {
     testsupport::Sandbox box;
     box.WriteFile("C:\\F.DAT", "old contents");
     File file;
@@ -72,6 +72,12 @@ TEST(Files, CreateTruncatesAppendAppendsPlainWriteNeedsTheFile) {
     box.MakeDir("C:\\SUB\\DEEP");
     EXPECT_FALSE(file.Open("C:\\SUB", plat::kFileRead, &error)) << "a folder is not a file";
     EXPECT_TRUE(box.Exists("C:\\SUB\\DEEP"));
+    // Removal: a missing file is named as such, a free one goes.
+    EXPECT_FALSE(plat::RemoveFile("C:\\MISSING.DAT", &error));
+    EXPECT_EQ(error, FileError::kNotFound);
+    EXPECT_TRUE(plat::RemoveFile("C:\\F.DAT", &error));
+    EXPECT_EQ(error, FileError::kNone);
+    EXPECT_FALSE(box.Exists("C:\\F.DAT"));
 }
 
 // Each pair is decided from both opens' access and sharing, as CreateFile
@@ -105,17 +111,6 @@ TEST(ShareModes, BetweenTwoFilesOfOneProcess) {
     ASSERT_TRUE(holder.Open("C:\\S.DAT", R | DW));
     EXPECT_FALSE(creator.Open("C:\\S.DAT", kWriteText));
     EXPECT_EQ(box.ReadFile("C:\\S.DAT"), "keep");
-}
-
-TEST(RemoveFile, MissingAndFree) {
-    testsupport::Sandbox box;
-    FileError error = FileError::kNone;
-    EXPECT_FALSE(plat::RemoveFile("C:\\NONE.DAT", &error));
-    EXPECT_EQ(error, FileError::kNotFound);
-    box.WriteFile("C:\\R.DAT", "x");
-    EXPECT_TRUE(plat::RemoveFile("C:\\R.DAT", &error));
-    EXPECT_EQ(error, FileError::kNone);
-    EXPECT_FALSE(box.Exists("C:\\R.DAT"));
 }
 
 // A reader polling for a file must never get in between its creation and its

@@ -58,12 +58,7 @@ int HoldLock(const std::string& arguments) {
     return 0;
 }
 
-}  // namespace
-
-void SetSelfPath(const std::string& argv0) {
-    SelfPath() = fs::absolute(argv0).string();
-}
-
+// The test binary as a DOS path (posix: through drive Z:, which a Sandbox maps to "/").
 std::string SelfDosPath() {
     std::string path = SelfPath();
     if (path.empty() || path[0] != '/') return path;
@@ -71,6 +66,12 @@ std::string SelfDosPath() {
         if (c == '/') c = '\\';
     }
     return "Z:" + path;
+}
+
+}  // namespace
+
+void SetSelfPath(const std::string& argv0) {
+    SelfPath() = fs::absolute(argv0).string();
 }
 
 bool HoldFileInChild(const std::string& dosPath, unsigned mode) {

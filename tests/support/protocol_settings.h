@@ -4,6 +4,7 @@
 
 #include "framework/protocol.h"
 #include "framework/regfile.h"
+#include "framework/toolbox.h"
 
 #include <cstdint>
 #include <string>
@@ -25,16 +26,11 @@ inline RegFileKey StoredSettings(_CMMProtocol& protocol) {
     return key;
 }
 
-inline std::string StringSetting(_CMMProtocol& protocol, const std::string& name) {
-    std::string value;
-    StoredSettings(protocol).GetString(name, value);
-    return value;
-}
-
-inline int DwordSetting(_CMMProtocol& protocol, const std::string& name) {
-    uint32_t value = 0;
-    StoredSettings(protocol).GetDword(name, value);
-    return static_cast<int>(value);
+// A value as WriteSettings stores it; fallback where it stores none.
+template <class T>
+T StoredSetting(_CMMProtocol& protocol, const std::string& name, const T& fallback) {
+    RegFileKey key = StoredSettings(protocol);
+    return GetRegistryValue(&key, name, fallback);
 }
 
 }  // namespace testsupport

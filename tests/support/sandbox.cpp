@@ -50,6 +50,14 @@ std::map<std::string, std::string> SavedEnvironment() {
     return saved;
 }
 
+// Raw bytes; "" if missing.
+std::string ReadNative(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
 }  // namespace
 
 Sandbox::Sandbox(double timeScale)
@@ -97,12 +105,7 @@ void Sandbox::WriteFile(const std::string& dosPath, const std::string& bytes) {
     if (!out) ADD_FAILURE() << "cannot write " << native;
 }
 
-std::string Sandbox::ReadFile(const std::string& dosPath) const {
-    std::ifstream in(plat::NativePath(dosPath), std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
+std::string Sandbox::ReadFile(const std::string& dosPath) const { return ReadNative(plat::NativePath(dosPath)); }
 
 bool Sandbox::Exists(const std::string& dosPath) const { return plat::PathExists(dosPath); }
 
@@ -118,14 +121,9 @@ std::vector<std::string> Sandbox::KeyLog(plat::WindowHandle window) const {
 }
 
 std::string Golden(const std::string& name) {
-    std::ifstream in(std::string(CMM_GOLDEN_DIR) + "/" + name, std::ios::binary);
-    if (!in) {
-        ADD_FAILURE() << "golden file missing: " << name;
-        return {};
-    }
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
+    const std::string path = std::string(CMM_GOLDEN_DIR) + "/" + name;
+    if (!fs::is_regular_file(path)) ADD_FAILURE() << "golden file missing: " << name;
+    return ReadNative(path);
 }
 
 namespace {

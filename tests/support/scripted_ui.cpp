@@ -1,7 +1,7 @@
 // The scripted host UI of the test suite: message boxes answered from a
 // queue (or a handler, or the default answer) and recorded; modal dialogs run
 // by queued handlers; modeless dialogs recorded as the platform announces
-// them; actions run on the pumping thread at the next Idle.
+// them.
 #include "support/test_support.h"
 
 namespace testsupport {
@@ -16,6 +16,12 @@ int DefaultAnswerFor(unsigned style) {
 }
 
 }  // namespace
+
+std::vector<std::string> ScriptedUI::Texts() const {
+    std::vector<std::string> texts;
+    for (const ShownMessage& m : Messages()) texts.push_back(m.text);
+    return texts;
+}
 
 int ScriptedUI::MessageBox(const std::string& text, unsigned style) {
     ShownMessage shown{text, style};
@@ -81,17 +87,6 @@ ScriptedUI::Modeless& ScriptedUI::Find(plat::DialogHandle handle) {
         if (known.handle == handle) return known;
     }
     return m_modeless.emplace_back(Modeless{handle, 0, false, {}, false});
-}
-
-void ScriptedUI::Idle() {
-    std::function<void()> action;
-    {
-        std::lock_guard<std::mutex> guard(m_lock);
-        if (m_idleActions.empty()) return;
-        action = std::move(m_idleActions.front());
-        m_idleActions.pop_front();
-    }
-    action();
 }
 
 }  // namespace testsupport

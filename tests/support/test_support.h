@@ -18,6 +18,13 @@
 
 namespace testsupport {
 
+// f() under lock: a test double's state is shared with its own thread.
+template <class F>
+auto Locked(std::mutex& lock, F f) -> decltype(f()) {
+    std::lock_guard<std::mutex> guard(lock);
+    return f();
+}
+
 struct ShownMessage {
     std::string text;
     unsigned style;
@@ -25,24 +32,24 @@ struct ShownMessage {
 
 // Host UI for tests: message boxes take queued answers (or the default
 // answer), and are recorded with their style. Modal dialogs run a queued
-// handler. Modeless dialogs are recorded; scripted actions run on Idle.
+// handler. Modeless dialogs are recorded.
 class ScriptedUI : public plat::HostUI {
 public:
-    void QueueAnswer(int answer) { Locked([&] { m_answers.push_back(answer); }); }
+    void QueueAnswer(int answer) { Locked(m_lock, [&] { m_answers.push_back(answer); }); }
     // When the queue is empty (start: IDNO for Yes/No boxes, IDOK otherwise).
-    void SetDefaultAnswer(int answer) { Locked([&] { m_defaultAnswer = answer; }); }
-    std::vector<ShownMessage> Messages() const { return Locked([&] { return m_messages; }); }
-    size_t MessageCount() const { return Locked([&] { return m_messages.size(); }); }
-    void ClearMessages() { Locked([&] { m_messages.clear(); }); }
+    void SetDefaultAnswer(int answer) { Locked(m_lock, [&] { m_defaultAnswer = answer; }); }
+    std::vector<ShownMessage> Messages() const { return Locked(m_lock, [&] { return m_messages; }); }
+    std::vector<std::string> Texts() const;  // of Messages()
+    void ClearMessages() { Locked(m_lock, [&] { m_messages.clear(); }); }
     // Called instead of the next message box; returns the answer.
     void OnMessage(std::function<int(const ShownMessage&)> handler) {
-        Locked([&] { m_messageHandler = std::move(handler); });
+        Locked(m_lock, [&] { m_messageHandler = std::move(handler); });
     }
 
     using ModalHandler = std::function<int(const plat::DialogTemplate&, std::map<int, std::string>&)>;
     // None queued: the dialog is cancelled.
-    void QueueModal(ModalHandler handler) { Locked([&] { m_modals.push_back(std::move(handler)); }); }
-    std::vector<int> ModalTemplatesShown() const { return Locked([&] { return m_modalShown; }); }
+    void QueueModal(ModalHandler handler) { Locked(m_lock, [&] { m_modals.push_back(std::move(handler)); }); }
+    std::vector<int> ModalTemplatesShown() const { return Locked(m_lock, [&] { return m_modalShown; }); }
 
     struct Modeless {
         plat::DialogHandle handle;
@@ -51,23 +58,16 @@ public:
         std::map<int, std::string> texts;  // -1: title
         bool destroyed;
     };
-    std::vector<Modeless> ModelessDialogs() const { return Locked([&] { return m_modeless; }); }
-    // Runs once on the pumping thread at the next Idle.
-    void OnNextIdle(std::function<void()> action) { Locked([&] { m_idleActions.push_back(std::move(action)); }); }
+    std::vector<Modeless> ModelessDialogs() const { return Locked(m_lock, [&] { return m_modeless; }); }
 
     int MessageBox(const std::string& text, unsigned style) override;
     int RunModal(const plat::DialogTemplate& dialog, std::map<int, std::string>& values) override;
     void ModelessShown(plat::DialogHandle, const plat::DialogTemplate&, bool visible) override;
     void ModelessText(plat::DialogHandle, int controlId, const std::string& text) override;
     void ModelessDestroyed(plat::DialogHandle) override;
-    void Idle() override;
+    void Idle() override {}
 
 private:
-    template <class F>
-    auto Locked(F f) const -> decltype(f()) {
-        std::lock_guard<std::mutex> guard(m_lock);
-        return f();
-    }
     Modeless& Find(plat::DialogHandle handle);  // a new entry for a handle not seen yet; under m_lock
     mutable std::mutex m_lock;
     std::deque<int> m_answers;
@@ -77,7 +77,6 @@ private:
     std::deque<ModalHandler> m_modals;
     std::vector<int> m_modalShown;
     std::vector<Modeless> m_modeless;
-    std::deque<std::function<void()>> m_idleActions;
 };
 
 // A temporary drive C: and desktop, a time scale and a scripted UI, all put
@@ -173,8 +172,6 @@ bool Eventually(const std::function<bool()>& cond, int realMs = 5000);
 
 // Helper processes: the test binary re-run by the shared main in a helper
 // mode, for behaviour that needs a second process (locks, windows).
-// The test binary as a DOS path (posix: through drive Z:, which a Sandbox maps to "/").
-std::string SelfDosPath();
 void SetSelfPath(const std::string& argv0);  // the test main passes argv[0]
 // Starts a helper that opens dosPath with the plat::File mode and keeps it
 // open until ReleaseHeldFile. True when the helper holds the file; false when
