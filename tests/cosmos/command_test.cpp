@@ -121,14 +121,16 @@ TEST_F(Commands, StoppedCommandRestartsTheMacroAndLaterCommandsKeepSkipInit) {
     std::atomic<int> taken{0};  // the first command of a round stays unanswered
     const auto answer = Answer("Error=0\n");
     cosmos.SetResponder([&](const CosmosCommand& command) { return taken++ ? answer(command) : std::nullopt; });
+    // The questions' answer stays No after the rounds too, so these outlive them.
+    uint32_t askedAt = 0, stoppedAt = 0;
+    box.ui().OnMessage([&](const testsupport::ShownMessage&) { return askedAt = plat::TickCount(), IDNO; });
     for (const StopCase& c : {StopCase{StopCase::kInterruptWithoutWindow, 200, true, false},
                               {StopCase::kClose, 202, false, true}, {StopCase::kInterrupt, 200, true, false}}) {
         const bool window = c.how != StopCase::kInterruptWithoutWindow;
         cosmos.OpenGeopak();
         taken = 0;
         box.ui().ClearMessages();
-        uint32_t askedAt = 0, stoppedAt = 0;
-        box.ui().OnMessage([&](const testsupport::ShownMessage&) { return askedAt = plat::TickCount(), IDNO; });
+        askedAt = stoppedAt = 0;
         const size_t before = cosmos.CommandCount(), keysBefore = cosmos.Snapshot().keys.size();
         std::thread actor([&] {
             EXPECT_TRUE(Eventually([&] { return cosmos.CommandCount() > before; }, 20000));  // stops it anyway
