@@ -125,7 +125,7 @@ TEST(ServeE2E, SessionThroughIppClientMeasuresTheBoreWithEitherProtocol) {
         const std::vector<std::vector<double>> expected = {
             {75, 50, 30, -1, 0, 0, 1}, {50, 75, 30, 0, -1, 0, 1}, {25, 50, 30, 1, 0, 0, 1}, {50, 25, 30, 0, 1, 0, 1}};
         for (size_t i = 0; i < expected.size(); ++i) {
-            char tag[16];  // E0100 and 00100 took no number
+            char tag[24];  // E0100 and 00100 took no number
             std::snprintf(tag, sizeof tag, "%05zu # ", 9 + i);
             const size_t at = out.find(tag);
             ASSERT_NE(at, std::string::npos) << tag << "\n" << out;
