@@ -84,7 +84,7 @@ TEST(GeopakEndToEnd, ConnectMoveHeadRecordingDisconnect) {
                              "transaction stop\n"
                              "disconnect\n",
                              "ok");
-    ASSERT_EQ(r.exitCode, 0) << r.Describe();
+    ASSERT_EQ(r.exitCode, 0) << r.Describe() << world.Status().dump();
     std::vector<std::string> messages = r.Messages();
     // On Windows the macro's claim of the move's code 9 (a rename) can meet the
     // plug-in's rewrite with code 11 at once: the plug-in's open is refused and

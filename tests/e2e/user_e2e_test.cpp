@@ -104,7 +104,7 @@ TEST(UserPoints, EveryGeopakProbeInATransactionIsReportedBeforeTheScriptGoesOn) 
     const HostResult r = world.Run(kGeopak,
                                    "connect\nwait 2000\ntransaction start\nmeasure 80 75 30 1 0 0\n"
                                    "measure 120 75 30 -1 0 0\nwait-points 2 8000\ntransaction stop\ndisconnect\n");
-    EXPECT_EQ(r.exitCode, 0) << r.Describe();
+    EXPECT_EQ(r.exitCode, 0) << r.Describe() << world.Status().dump();
     const std::vector<json> positions = r.Positions();
     ASSERT_EQ(positions.size(), 2u) << r.Describe();
     EXPECT_LT(Distance(positions[0]["position"], 80, 75, 30), 0.05) << r.Describe();

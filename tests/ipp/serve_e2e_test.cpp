@@ -118,7 +118,7 @@ TEST(ServeE2E, SessionThroughIppClientMeasuresTheBoreWithEitherProtocol) {
         ASSERT_NE(client.ExitCode(), -1) << client.Output() << s.Describe();
         std::string out = client.Output();
         out.erase(std::remove(out.begin(), out.end(), '\r'), out.end());  // Windows text mode
-        EXPECT_EQ(client.ExitCode(), 0) << out << client.Errors() << s.Describe();
+        EXPECT_EQ(client.ExitCode(), 0) << out << client.Errors() << s.Describe() << s.world.Status().dump();
         EXPECT_NE(out.find("00005 # Tool.PtMeasPar.Approach(3), Tool.GoToPar.Speed(250)\n"), std::string::npos) << out;
         // The daemon reports the end of the move before the move's "%".
         EXPECT_NE(out.find("E0100 # X(50), Y(50), Z(80)\n00006 %\n"), std::string::npos) << out;

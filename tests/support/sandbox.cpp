@@ -27,7 +27,7 @@ const char* const kEnvironment[] = {"CMM_DRIVE_MAP", "CMM_DESKTOP", "CMM_TIME_SC
 std::string FreshRoot() {
     static std::atomic<unsigned> counter{0};
     std::random_device seed;
-    fs::path base = fs::temp_directory_path();
+    const fs::path base = SandboxBase();
     for (;;) {
         fs::path candidate = base / ("cmm-test-" + std::to_string(seed()) + "-" + std::to_string(counter++));
         std::error_code error;

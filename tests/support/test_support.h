@@ -116,6 +116,10 @@ private:
 // virtual desktop folder, message boxes that answer themselves) skips there:
 //     CMM_SKIP_ON_WIN32("reads the window files of the virtual desktop");
 bool RunsOnWin32();
+// Where sandboxes are made: on posix a memory file system when there is one
+// (CMM_TEST_TMPDIR chooses another), so the exchange files never wait on a
+// disk that builds beside the suite keep busy; else the temporary folder.
+std::string SandboxBase();
 // A program or module built beside the tests ("cmmhost", "Mitutoyo.cmm"), as
 // a native path; win32 adds ".exe" to a name without an extension.
 std::string ProgramPath(const std::string& name);

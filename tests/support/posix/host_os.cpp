@@ -3,11 +3,20 @@
 // when no host UI is installed, and which has no registry.
 #include "support/test_support.h"
 
+#include <cstdlib>
 #include <filesystem>
+
+#include <unistd.h>
 
 namespace testsupport {
 
 bool RunsOnWin32() { return false; }
+
+std::string SandboxBase() {
+    if (const char* chosen = std::getenv("CMM_TEST_TMPDIR")) return chosen;
+    if (::access("/dev/shm", W_OK | X_OK) == 0) return "/dev/shm";
+    return std::filesystem::temp_directory_path().string();
+}
 
 std::string ProgramPath(const std::string& name) { return std::string(CMM_BIN_DIR) + "/" + name; }
 

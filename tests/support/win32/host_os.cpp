@@ -2,9 +2,13 @@
 // real windows, real message boxes and the real registry.
 #include "support/test_support.h"
 
+#include <filesystem>
+
 namespace testsupport {
 
 bool RunsOnWin32() { return true; }
+
+std::string SandboxBase() { return std::filesystem::temp_directory_path().string(); }
 
 // Beside the running test program: the build folder's posix path means
 // nothing to Windows programs.
