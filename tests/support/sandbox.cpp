@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <random>
 #include <sstream>
 #include <thread>
@@ -42,20 +43,10 @@ std::string ScaleText(double scale) {
     return text.str();
 }
 
-std::map<std::string, std::string> SavedEnvironment() {
-    std::map<std::string, std::string> saved;
-    for (const char* name : kEnvironment) {
-        if (const char* value = std::getenv(name)) saved[name] = value;
-    }
-    return saved;
-}
-
 // Raw bytes; "" if missing.
 std::string ReadNative(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 }  // namespace
@@ -68,7 +59,8 @@ Sandbox::Sandbox(double timeScale)
       m_oldScale(plat::TimeScale()) {
     fs::create_directories(m_driveC);
     fs::create_directories(m_desktop);
-    m_oldEnvironment = SavedEnvironment();
+    for (const char* name : kEnvironment)
+        if (const char* value = std::getenv(name)) m_oldEnvironment[name] = value;
     m_oldDesktop = plat::DesktopFolder();
     m_oldUI = plat::CurrentHostUI();
     // Z: is the whole native file system, as under Wine, so native paths such

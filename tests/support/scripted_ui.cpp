@@ -4,6 +4,8 @@
 // them.
 #include "support/test_support.h"
 
+#include <utility>
+
 namespace testsupport {
 namespace {
 
@@ -24,35 +26,27 @@ std::vector<std::string> ScriptedUI::Texts() const {
 }
 
 int ScriptedUI::MessageBox(const std::string& text, unsigned style) {
-    ShownMessage shown{text, style};
-    std::function<int(const ShownMessage&)> handler;
-    {
-        std::lock_guard<std::mutex> guard(m_lock);
-        m_messages.push_back(shown);
-        if (m_messageHandler) {
-            // One message box per handler; it runs without the lock, so it may script more.
-            handler = std::move(m_messageHandler);
-            m_messageHandler = nullptr;
-        } else if (!m_answers.empty()) {
-            int answer = m_answers.front();
-            m_answers.pop_front();
-            return answer;
-        } else {
-            return m_defaultAnswer != 0 ? m_defaultAnswer : DefaultAnswerFor(style);
-        }
+    const ShownMessage shown{text, style};
+    std::unique_lock<std::mutex> guard(m_lock);
+    m_messages.push_back(shown);
+    if (auto handler = std::exchange(m_messageHandler, nullptr)) {
+        // One message box per handler; it runs without the lock, so it may script more.
+        guard.unlock();
+        return handler(shown);
     }
-    return handler(shown);
+    if (m_answers.empty()) return m_defaultAnswer != 0 ? m_defaultAnswer : DefaultAnswerFor(style);
+    const int answer = m_answers.front();
+    m_answers.pop_front();
+    return answer;
 }
 
 int ScriptedUI::RunModal(const plat::DialogTemplate& dialog, std::map<int, std::string>& values) {
-    ModalHandler handler;
-    {
-        std::lock_guard<std::mutex> guard(m_lock);
-        m_modalShown.push_back(dialog.id);
-        if (m_modals.empty()) return plat::kIdCancel;
-        handler = std::move(m_modals.front());
-        m_modals.pop_front();
-    }
+    std::unique_lock<std::mutex> guard(m_lock);
+    m_modalShown.push_back(dialog.id);
+    if (m_modals.empty()) return plat::kIdCancel;
+    const ModalHandler handler = std::move(m_modals.front());
+    m_modals.pop_front();
+    guard.unlock();
     return handler(dialog, values);
 }
 
@@ -64,9 +58,7 @@ void ScriptedUI::ModelessShown(plat::DialogHandle handle, const plat::DialogTemp
     }
     std::lock_guard<std::mutex> guard(m_lock);
     Modeless& known = Find(handle);
-    known.templateId = dialog.id;
-    known.visible = visible;
-    known.texts = std::move(texts);
+    known = {handle, dialog.id, visible, std::move(texts), known.destroyed};
 }
 
 void ScriptedUI::ModelessText(plat::DialogHandle handle, int controlId, const std::string& text) {
