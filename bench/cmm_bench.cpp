@@ -43,14 +43,11 @@ struct Options {
 // ratio <= target (atMost) or ratio >= target (!atMost); limit is the
 // model's value in the same unit (0: no model share).
 struct Row {
-    Row(std::string f, std::string w, double v, std::string u, double l, double t, bool most = true, std::string n = "")
-        : figure(std::move(f)), where(std::move(w)), value(v), unit(std::move(u)), limit(l), target(t), atMost(most),
-          note(std::move(n)) {}
     std::string figure, where;
     double value;
     std::string unit;
     double limit, target;
-    bool atMost;
+    bool atMost = true;
     std::string note;
     double Ratio() const { return limit != 0 ? value / limit : 0; }
     bool Within() const { return atMost ? Ratio() <= target : Ratio() >= target; }
@@ -131,20 +128,17 @@ bool Sim(const std::vector<std::string>& args) {
     return sim.ExitCode() == 0;
 }
 
-// cmmsim installed in a Scratch tree (environment set so that the programs
-// the plug-in launches find it), shut down at the end.
+// cmmsim installed ("install" and its flags) in a Scratch tree (environment
+// set so that the programs the plug-in launches find it), shut down at the end.
 class SimWorld {
 public:
-    explicit SimWorld(std::vector<std::string> flags) : m_scratch("sim") {
-        flags.insert(flags.begin(), "install");
-        m_ok = Sim(flags);
-    }
+    explicit SimWorld(const std::vector<std::string>& install) : m_scratch("sim"), m_ok(Sim(install)) {}
     ~SimWorld() { Sim({"shutdown"}); }
     bool Ok() const { return m_ok; }
 
 private:
     Scratch m_scratch;
-    bool m_ok = false;
+    bool m_ok;
 };
 
 // Settings from an empty store: every default, which is where cmmsim installs.
@@ -330,7 +324,7 @@ void MemoryRows(std::vector<Row>& rows, const Options& o) {
 // vendor program did not connect.
 template <typename Protocol>
 bool SimSideRows(std::vector<Row>& rows, const Side& side, const Options& o, bool idleCpu) {
-    SimWorld world({"--poll-position"});
+    SimWorld world({"install", "--poll-position"});
     auto protocol = Fresh<Protocol>();
     if (!world.Ok() || !protocol->Connect()) {
         std::fprintf(stderr, "cmm_bench: cmmsim's %s did not connect\n", side.name.c_str());
@@ -338,17 +332,15 @@ bool SimSideRows(std::vector<Row>& rows, const Side& side, const Options& o, boo
     }
     TimedRows(rows, *protocol, side, "cmmsim");
     RecordingRow(rows, *protocol, side, "cmmsim", o.seconds);
-    if (!idleCpu) return Leave(*protocol), true;
-    rows.push_back(IdleCpuRow("cmmsim", o));
-    protocol->Disconnect();
-    protocol->EndThread();
-    return true;
+    if (idleCpu) rows.push_back(IdleCpuRow("cmmsim", o));
+    idleCpu ? protocol->Disconnect() : protocol->CMMProtocolWithThread::Disconnect();
+    return protocol->EndThread(), true;
 }
 
 void SimRows(std::vector<Row>& rows, const Options& o) {
     if (!SimSideRows<MitutoyoCosmosProtocol>(rows, kCosmos, o, true)) return;
     {
-        SimWorld world({"--poll-position", "--answer-delay", std::to_string(static_cast<int>(o.seconds * 1000))});
+        SimWorld world({"install", "--poll-position", "--answer-delay", std::to_string(static_cast<int>(o.seconds * 1000))});
         auto cosmos = Fresh<MitutoyoCosmosProtocol>();
         if (world.Ok() && cosmos->Connect()) {
             rows.push_back(CpuRow("unanswered command", "cmmsim", [&] { Once(*cosmos); }));
