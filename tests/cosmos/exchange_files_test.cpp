@@ -114,9 +114,8 @@ TEST_F(ExchangeFiles, HeldParameterFileIsRefusedAfterThreeAttempts) {
     // The backup went first and was written; the held file was not touched.
     EXPECT_EQ(box.ReadFile(kParameters + ".bck"), Golden("cosmos_poll.dat"));
     EXPECT_EQ(box.ReadFile(kParameters), "old");
-    const auto messages = box.ui().Messages();
     EXPECT_EQ(box.ui().Texts(), (std::vector<std::string>{"Cannot Open " + kParameters}));
-    EXPECT_EQ(messages.at(0).style, MB_ICONHAND | MB_SYSTEMMODAL);
+    EXPECT_EQ(box.ui().Messages().at(0).style, MB_ICONHAND | MB_SYSTEMMODAL);
 }
 
 }  // namespace

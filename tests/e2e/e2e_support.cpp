@@ -111,15 +111,14 @@ std::unique_ptr<plat::ChildProcess> SimWorld::Start(const std::string& protocol,
 }
 
 HostResult SimWorld::Finish(plat::ChildProcess& run) {
-    bool finished = run.Wait(kRunLimitMs);
+    const bool finished = run.Wait(kRunLimitMs);
     if (!finished) run.Kill();
     return Parse(finished, run.ExitCode(), run.Output(), run.Errors());
 }
 
 HostResult SimWorld::Run(const std::string& protocol, const std::string& script, const std::string& answers) {
-    auto run = Start(protocol, script, answers);
-    if (!run) return HostResult{};
-    return Finish(*run);
+    const auto run = Start(protocol, script, answers);
+    return run ? Finish(*run) : HostResult{};
 }
 
 }  // namespace e2e

@@ -97,9 +97,7 @@ TEST(PluginModule, EntryAndResourceScopeThatAlwaysRestores) {
     EXPECT_EQ(PluginDllMain(PluginResourceModule(), kProcessDetach, nullptr), TRUE);
     plat::SetResourceModule(saved);
     std::lock_guard<std::mutex> guard(recorder.lock);
-    ASSERT_EQ(recorder.lines.size(), 2u);
-    EXPECT_EQ(recorder.lines[0].first, "Mitutoyo.DLL Initializing!\n");
-    EXPECT_EQ(recorder.lines[1].first, "Mitutoyo DLL Terminating!\n");
+    EXPECT_EQ(recorder.lines.size(), 2u);  // their texts: the loading test's
 }
 
 }  // namespace
