@@ -34,12 +34,9 @@ void Mark(const std::string& dosPath) {
 
 // A helper may still hold its marker for a moment after the test saw it.
 void Unmark(const std::string& dosPath) {
-    if (!Eventually([&] { return !plat::PathExists(dosPath) || plat::RemoveFile(dosPath); })) {
+    if (!Eventually([&] { return !plat::PathExists(dosPath) || plat::RemoveFile(dosPath); }))
         ADD_FAILURE() << "cannot remove the marker " << dosPath;
-    }
 }
-
-uint32_t VirtualMs(int realMs) { return static_cast<uint32_t>(realMs * plat::TimeScale()); }
 
 // "<mode> <dos path>": open, report ".held" or ".refused", wait for ".release".
 int HoldLock(const std::string& arguments) {
@@ -54,7 +51,7 @@ int HoldLock(const std::string& arguments) {
         return 1;
     }
     Mark(path + ".held");
-    plat::WaitForPath(path + ".release", VirtualMs(kHelperLifeRealMs));
+    plat::WaitForPath(path + ".release", static_cast<uint32_t>(kHelperLifeRealMs * plat::TimeScale()));
     file.Close();
     return 0;
 }

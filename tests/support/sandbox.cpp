@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <charconv>
 #include <chrono>
 #include <cstring>
 #include <cstdlib>
@@ -34,13 +35,6 @@ std::string FreshRoot() {
         std::error_code error;
         if (fs::create_directory(candidate, error)) return candidate.string();
     }
-}
-
-std::string ScaleText(double scale) {
-    std::ostringstream text;
-    text.imbue(std::locale::classic());
-    text << scale;
-    return text.str();
 }
 
 // Raw bytes; "" if missing.
@@ -73,7 +67,8 @@ Sandbox::Sandbox(double timeScale)
     plat::SetHostUI(&m_ui);
     plat::SetEnvironmentValue("CMM_DRIVE_MAP", "C=" + m_driveC + ";Z=/");
     plat::SetEnvironmentValue("CMM_DESKTOP", m_desktop);
-    plat::SetEnvironmentValue("CMM_TIME_SCALE", ScaleText(timeScale));
+    char scale[32];  // the shortest text that reads back the same, in no locale
+    plat::SetEnvironmentValue("CMM_TIME_SCALE", {scale, std::to_chars(scale, scale + sizeof scale, timeScale).ptr});
 }
 
 Sandbox::~Sandbox() {

@@ -53,9 +53,8 @@ int ScriptedUI::RunModal(const plat::DialogTemplate& dialog, std::map<int, std::
 void ScriptedUI::ModelessShown(plat::DialogHandle handle, const plat::DialogTemplate& dialog, bool visible) {
     // The current texts, read before taking the lock: the platform may be asked.
     std::map<int, std::string> texts{{-1, plat::GetDialogTitle(handle)}};
-    for (const plat::ControlTemplate& control : dialog.controls) {
+    for (const plat::ControlTemplate& control : dialog.controls)
         if (control.id != -1) texts[control.id] = plat::GetDialogItemText(handle, control.id);
-    }
     std::lock_guard<std::mutex> guard(m_lock);
     Modeless& known = Find(handle);
     known = {handle, dialog.id, visible, std::move(texts), known.destroyed};
@@ -69,15 +68,13 @@ void ScriptedUI::ModelessText(plat::DialogHandle handle, int controlId, const st
 
 void ScriptedUI::ModelessDestroyed(plat::DialogHandle handle) {
     std::lock_guard<std::mutex> guard(m_lock);
-    for (Modeless& known : m_modeless) {
+    for (Modeless& known : m_modeless)
         if (known.handle == handle) known.destroyed = true;
-    }
 }
 
 ScriptedUI::Modeless& ScriptedUI::Find(plat::DialogHandle handle) {
-    for (Modeless& known : m_modeless) {
+    for (Modeless& known : m_modeless)
         if (known.handle == handle) return known;
-    }
     return m_modeless.emplace_back(Modeless{handle, 0, false, {}, false});
 }
 
