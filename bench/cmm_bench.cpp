@@ -240,18 +240,16 @@ void BreakdownRows(std::vector<Row>& rows) {
     plat::Event* const events[] = {&never};
     ParameterMap poll;
     poll["Cmd"] = 5.0;
+    const auto timed = [](std::vector<double>& into, const std::function<void()>& part) {
+        const auto start = Clock::now();
+        part();
+        into.push_back(Ms(Clock::now() - start));
+    };
     for (int i = 0; i < 100; ++i) {
-        auto t0 = Clock::now();
-        plat::WaitAny(events, 1, 10);
-        auto t1 = Clock::now();
-        WaitForFile(kVelmor + "REMOTE.MSG", 10);
-        auto t2 = Clock::now();
-        WriteParameterFileWithBackup(poll, kVelmor + "ZOR_GEO.DAT");
-        auto t3 = Clock::now();
+        timed(slice, [&] { plat::WaitAny(events, 1, 10); });
+        timed(look, [&] { WaitForFile(kVelmor + "REMOTE.MSG", 10); });
+        timed(write, [&] { WriteParameterFileWithBackup(poll, kVelmor + "ZOR_GEO.DAT"); });
         plat::RemoveFile(kVelmor + "ZOR_GEO.DAT");
-        slice.push_back(Ms(t1 - t0));
-        look.push_back(Ms(t2 - t1));
-        write.push_back(Ms(t3 - t2));
     }
     rows.push_back(Row{"  part: event slice (median)", "in-process", Percentile(slice, 0.5), "ms", 10, 1.05});
     rows.push_back(Row{"  part: message-file look (median)", "in-process", Percentile(look, 0.5), "ms", 10, 1.05});
