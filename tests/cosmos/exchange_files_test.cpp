@@ -82,9 +82,8 @@ TEST_F(ExchangeFiles, ParameterFilesAreByteExactInEveryLocaleAndAnswersReadTheLo
     ASSERT_TRUE(WriteParameterFileWithBackup(wide, kParameters));
     EXPECT_EQ(box.ReadFile(kParameters + ".bck"), Golden("cosmos_wide.dat"));
     const std::string saved = std::setlocale(LC_NUMERIC, nullptr);
-    if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8") == nullptr) {
+    if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8") == nullptr)
         GTEST_SKIP() << "locale de_DE.UTF-8 is not installed (locale-gen de_DE.UTF-8)";
-    }
     ParameterMap map;
     const int result = Answer(map, "Error=1,0\r\nActualX=1,5\r\nActualY=2.5\r\n");
     EXPECT_TRUE(WriteParameterFileWithBackup(wide, kParameters));

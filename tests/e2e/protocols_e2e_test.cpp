@@ -18,9 +18,8 @@ void ExpectEachPointOnce(SimWorld& world, const HostResult& r, size_t positionsO
     json status = world.Status();
     ASSERT_TRUE(status.is_object()) << "cmmsim status is not JSON";
     std::set<std::vector<double>> seen;
-    for (const json& p : r.Positions()) {
+    for (const json& p : r.Positions())
         EXPECT_TRUE(seen.insert(p["position"].get<std::vector<double>>()).second) << "duplicate " << p.dump();
-    }
     EXPECT_EQ(r.Positions().size() - positionsOutsideTransactions, status.value("points_answered", 0u))
         << r.Describe();
 }

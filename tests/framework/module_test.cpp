@@ -29,8 +29,7 @@ struct DebugRecorder {
     std::vector<std::pair<std::string, std::vector<std::string>>> lines;
     DebugRecorder() {
         plat::SetDebugOutputHook([this](const std::string& line) {
-            std::lock_guard<std::mutex> guard(lock);
-            lines.push_back({line, Names()});
+            testsupport::Locked(lock, [&] { lines.push_back({line, Names()}); });
         });
     }
     ~DebugRecorder() { plat::SetDebugOutputHook(nullptr); }
