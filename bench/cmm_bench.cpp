@@ -43,11 +43,14 @@ struct Options {
 // ratio <= target (atMost) or ratio >= target (!atMost); limit is the
 // model's value in the same unit (0: no model share).
 struct Row {
+    Row(std::string f, std::string w, double v, std::string u, double l, double t, bool most = true, std::string n = "")
+        : figure(std::move(f)), where(std::move(w)), value(v), unit(std::move(u)), limit(l), target(t), atMost(most),
+          note(std::move(n)) {}
     std::string figure, where;
     double value;
     std::string unit;
     double limit, target;
-    bool atMost = true;
+    bool atMost;
     std::string note;
     double Ratio() const { return limit != 0 ? value / limit : 0; }
     bool Within() const { return atMost ? Ratio() <= target : Ratio() >= target; }
