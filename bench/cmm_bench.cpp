@@ -131,20 +131,17 @@ bool Sim(const std::vector<std::string>& args) {
     return sim.ExitCode() == 0;
 }
 
-// cmmsim installed in a Scratch tree (environment set so that the programs
-// the plug-in launches find it), shut down at the end.
+// cmmsim installed ("install" and its flags) in a Scratch tree (environment
+// set so that the programs the plug-in launches find it), shut down at the end.
 class SimWorld {
 public:
-    explicit SimWorld(std::vector<std::string> flags) : m_scratch("sim") {
-        flags.insert(flags.begin(), "install");
-        m_ok = Sim(flags);
-    }
+    explicit SimWorld(const std::vector<std::string>& install) : m_scratch("sim"), m_ok(Sim(install)) {}
     ~SimWorld() { Sim({"shutdown"}); }
     bool Ok() const { return m_ok; }
 
 private:
     Scratch m_scratch;
-    bool m_ok = false;
+    bool m_ok;
 };
 
 // Settings from an empty store: every default, which is where cmmsim installs.
@@ -246,18 +243,16 @@ void BreakdownRows(std::vector<Row>& rows) {
     plat::Event* const events[] = {&never};
     ParameterMap poll;
     poll["Cmd"] = 5.0;
+    const auto timed = [](std::vector<double>& into, const std::function<void()>& part) {
+        const auto start = Clock::now();
+        part();
+        into.push_back(Ms(Clock::now() - start));
+    };
     for (int i = 0; i < 100; ++i) {
-        auto t0 = Clock::now();
-        plat::WaitAny(events, 1, 10);
-        auto t1 = Clock::now();
-        WaitForFile(kVelmor + "REMOTE.MSG", 10);
-        auto t2 = Clock::now();
-        WriteParameterFileWithBackup(poll, kVelmor + "ZOR_GEO.DAT");
-        auto t3 = Clock::now();
+        timed(slice, [&] { plat::WaitAny(events, 1, 10); });
+        timed(look, [&] { WaitForFile(kVelmor + "REMOTE.MSG", 10); });
+        timed(write, [&] { WriteParameterFileWithBackup(poll, kVelmor + "ZOR_GEO.DAT"); });
         plat::RemoveFile(kVelmor + "ZOR_GEO.DAT");
-        slice.push_back(Ms(t1 - t0));
-        look.push_back(Ms(t2 - t1));
-        write.push_back(Ms(t3 - t2));
     }
     rows.push_back(Row{"  part: event slice (median)", "in-process", Percentile(slice, 0.5), "ms", 10, 1.05});
     rows.push_back(Row{"  part: message-file look (median)", "in-process", Percentile(look, 0.5), "ms", 10, 1.05});
@@ -330,7 +325,7 @@ void MemoryRows(std::vector<Row>& rows, const Options& o) {
 // vendor program did not connect.
 template <typename Protocol>
 bool SimSideRows(std::vector<Row>& rows, const Side& side, const Options& o, bool idleCpu) {
-    SimWorld world({"--poll-position"});
+    SimWorld world({"install", "--poll-position"});
     auto protocol = Fresh<Protocol>();
     if (!world.Ok() || !protocol->Connect()) {
         std::fprintf(stderr, "cmm_bench: cmmsim's %s did not connect\n", side.name.c_str());
@@ -338,17 +333,15 @@ bool SimSideRows(std::vector<Row>& rows, const Side& side, const Options& o, boo
     }
     TimedRows(rows, *protocol, side, "cmmsim");
     RecordingRow(rows, *protocol, side, "cmmsim", o.seconds);
-    if (!idleCpu) return Leave(*protocol), true;
-    rows.push_back(IdleCpuRow("cmmsim", o));
-    protocol->Disconnect();
-    protocol->EndThread();
-    return true;
+    if (idleCpu) rows.push_back(IdleCpuRow("cmmsim", o));
+    idleCpu ? protocol->Disconnect() : protocol->CMMProtocolWithThread::Disconnect();
+    return protocol->EndThread(), true;
 }
 
 void SimRows(std::vector<Row>& rows, const Options& o) {
     if (!SimSideRows<MitutoyoCosmosProtocol>(rows, kCosmos, o, true)) return;
     {
-        SimWorld world({"--poll-position", "--answer-delay", std::to_string(static_cast<int>(o.seconds * 1000))});
+        SimWorld world({"install", "--poll-position", "--answer-delay", std::to_string(static_cast<int>(o.seconds * 1000))});
         auto cosmos = Fresh<MitutoyoCosmosProtocol>();
         if (world.Ok() && cosmos->Connect()) {
             rows.push_back(CpuRow("unanswered command", "cmmsim", [&] { Once(*cosmos); }));

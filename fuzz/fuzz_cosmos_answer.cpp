@@ -29,11 +29,8 @@ const std::string kMessage = "C:\\REMOTE.MSG";
 std::string Expand(const uint8_t* data, size_t size) {
     std::string text;
     for (size_t i = 0; i < size; ++i) {
-        if (data[i] == 0x7F && !text.empty() && text.size() < kMaxAnswerLine) {
-            text.append(8191, text.back());
-        } else {
-            text += static_cast<char>(data[i]);
-        }
+        if (data[i] == 0x7F && !text.empty() && text.size() < kMaxAnswerLine) text.append(8191, text.back());
+        else text += static_cast<char>(data[i]);
     }
     return text;
 }

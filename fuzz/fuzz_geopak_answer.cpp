@@ -13,11 +13,7 @@
 #include <fstream>
 #include <string>
 
-namespace {
-
 const std::string kAnswer = "C:\\GEO_OUT.DAT";
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const FuzzDrive drive("fuzz-geopak-answer");
@@ -28,11 +24,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::optional<GeopakAnswer> answer = ReadGeopakAnswer(file);
     file.Close();
     if (!answer) return 0;
-    const double values[] = {answer->x, answer->y, answer->z};
-    for (double v : values)
+    for (double v : {answer->x, answer->y, answer->z})
         if (!std::isfinite(v)) std::abort();
-    const double cosines[] = {answer->cx, answer->cy, answer->cz};
-    for (double c : cosines)
+    for (double c : {answer->cx, answer->cy, answer->cz})
         if (!(c >= -1.0 && c <= 1.0)) std::abort();
     return 0;
 }

@@ -20,9 +20,8 @@ void CheckResponse(const std::string& line) {
         std::abort();
     const char kind = line[6];
     if (kind != '&' && kind != '%' && kind != '#' && kind != '!') std::abort();
-    for (char c : line) {
+    for (char c : line)
         if (static_cast<unsigned char>(c) < 32 || static_cast<unsigned char>(c) > 126) std::abort();
-    }
 }
 
 }  // namespace
@@ -44,8 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (i < text.size() && text[i] != '\n') continue;
         engine.Receive(text.substr(start, i - start));
         start = i + 1;
-        while (engine.ExecuteOne(0)) {
-        }
+        while (engine.ExecuteOne(0)) continue;
     }
     engine.OnPosition({1, 2, 3});
     return 0;

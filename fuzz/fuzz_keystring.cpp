@@ -16,8 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     }
     if (result.keys.size() > 65536) std::abort();
-    for (const plat::KeyStroke& key : result.keys) {
+    for (const plat::KeyStroke& key : result.keys)
         if (plat::KeyStrokeText(key).empty()) std::abort();
-    }
     return 0;
 }

@@ -34,10 +34,7 @@ TEST_F(Commands, MoveToReportsTheReachedPointOnlyFromAGoodAnswer) {
     ConnectAndStart();
     std::mutex lock;
     std::string debug;  // written by the worker
-    plat::SetDebugOutputHook([&](const std::string& text) {
-        std::lock_guard<std::mutex> guard(lock);
-        debug += text;
-    });
+    plat::SetDebugOutputHook([&](const std::string& text) { Locked(lock, [&] { debug += text; }); });
     const std::string point = "Error=0\nActualX=1\nActualY=2\nActualZ=3\nActualA=90\nActualB=90\nActualC=0\n";
     const std::pair<std::string, size_t> cases[] = {
         {"Error=1\nActualX=1\n", 0}, {"ActualX=1\n", 0},  // the error stands

@@ -93,9 +93,8 @@ TEST_P(ConnectOutcome, ShowsLogsAndReturns) {
     out << std::regex_replace(box.ReadFile("C:\\cosmosvelmor.log"), logLine, "log \"$1\"\n");
     EXPECT_EQ(out.str(), Golden("cosmos_connect/" + std::string(row.name) + ".txt"));
     // Only Connect on their folder removes them, and does so however it ends.
-    for (const std::string& name : stale) {
+    for (const std::string& name : stale)
         EXPECT_EQ(box.Exists("C:\\NOEXE\\VELMOR\\" + name), row.cosmosPath != "C:\\NOEXE\\") << name;
-    }
     EXPECT_FALSE(box.Exists(kAns));
     EXPECT_EQ(cosmos.CommandCount(), result == 1 ? 1u : 0u);
     if (row.cosmosPath != "C:\\COSMOS\\") return;

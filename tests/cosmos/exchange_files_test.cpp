@@ -82,9 +82,8 @@ TEST_F(ExchangeFiles, ParameterFilesAreByteExactInEveryLocaleAndAnswersReadTheLo
     ASSERT_TRUE(WriteParameterFileWithBackup(wide, kParameters));
     EXPECT_EQ(box.ReadFile(kParameters + ".bck"), Golden("cosmos_wide.dat"));
     const std::string saved = std::setlocale(LC_NUMERIC, nullptr);
-    if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8") == nullptr) {
+    if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8") == nullptr)
         GTEST_SKIP() << "locale de_DE.UTF-8 is not installed (locale-gen de_DE.UTF-8)";
-    }
     ParameterMap map;
     const int result = Answer(map, "Error=1,0\r\nActualX=1,5\r\nActualY=2.5\r\n");
     EXPECT_TRUE(WriteParameterFileWithBackup(wide, kParameters));
@@ -114,9 +113,8 @@ TEST_F(ExchangeFiles, HeldParameterFileIsRefusedAfterThreeAttempts) {
     // The backup went first and was written; the held file was not touched.
     EXPECT_EQ(box.ReadFile(kParameters + ".bck"), Golden("cosmos_poll.dat"));
     EXPECT_EQ(box.ReadFile(kParameters), "old");
-    const auto messages = box.ui().Messages();
     EXPECT_EQ(box.ui().Texts(), (std::vector<std::string>{"Cannot Open " + kParameters}));
-    EXPECT_EQ(messages.at(0).style, MB_ICONHAND | MB_SYSTEMMODAL);
+    EXPECT_EQ(box.ui().Messages().at(0).style, MB_ICONHAND | MB_SYSTEMMODAL);
 }
 
 }  // namespace

@@ -133,8 +133,7 @@ TEST_F(CmmhostConfigure, RegistryRoundTripThroughTheSystemRegistryKeepsWhatTheDi
         ASSERT_TRUE(seeded->SetDword("MachineType", 1));
     }
     const auto onRegistry = [&](std::vector<std::string> args) {
-        args.insert(args.end(), {"--registry", "--key", full});
-        return args;
+        return args.insert(args.end(), {"--registry", "--key", full}), args;
     };
     const HostRun configured = Host(onRegistry({"configure", kCosmos, "--set", "CosmosPath=E:\\REG", "--set",
                                                 "MachineType=no", "--set", "GeoPak Local=yes"}));

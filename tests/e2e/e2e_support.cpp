@@ -1,9 +1,11 @@
 // End-to-end test support (see e2e_support.h).
 #include "e2e_support.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 
 namespace e2e {
@@ -33,15 +35,14 @@ HostResult Parse(bool finished, int exitCode, const std::string& out, const std:
 
 std::vector<json> HostResult::Of(const char* key) const {
     std::vector<json> out;
-    for (const json& j : lines)
-        if (j.contains(key)) out.push_back(j);
+    std::copy_if(lines.begin(), lines.end(), std::back_inserter(out), [&](const json& j) { return j.contains(key); });
     return out;
 }
 
 std::vector<json> HostResult::OfType(int type) const {
     std::vector<json> out;
-    for (const json& j : lines)
-        if (j.value("type", 0) == type) out.push_back(j);
+    std::copy_if(lines.begin(), lines.end(), std::back_inserter(out),
+                 [&](const json& j) { return j.value("type", 0) == type; });
     return out;
 }
 
@@ -111,15 +112,14 @@ std::unique_ptr<plat::ChildProcess> SimWorld::Start(const std::string& protocol,
 }
 
 HostResult SimWorld::Finish(plat::ChildProcess& run) {
-    bool finished = run.Wait(kRunLimitMs);
+    const bool finished = run.Wait(kRunLimitMs);
     if (!finished) run.Kill();
     return Parse(finished, run.ExitCode(), run.Output(), run.Errors());
 }
 
 HostResult SimWorld::Run(const std::string& protocol, const std::string& script, const std::string& answers) {
-    auto run = Start(protocol, script, answers);
-    if (!run) return HostResult{};
-    return Finish(*run);
+    const auto run = Start(protocol, script, answers);
+    return run ? Finish(*run) : HostResult{};
 }
 
 }  // namespace e2e

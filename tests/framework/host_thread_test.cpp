@@ -14,6 +14,7 @@
 #include <atomic>
 #include <future>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -55,10 +56,8 @@ TEST(HostThread, NotificationsArriveOnTheHostThreadInOrderWithPairsWhole) {
     for (const std::thread::id& id : threads) ASSERT_EQ(id, std::this_thread::get_id());
     double next[3] = {0, 0, 0};
     for (size_t i = 0; i + 1 < seen.size(); i += 2) {
-        const ClientMessage& two = seen[i];
-        const ClientMessage& one = seen[i + 1];
-        ASSERT_EQ(two.type, 2) << "at " << i;
-        ASSERT_EQ(one.type, 1) << "at " << i;
+        const ClientMessage &two = seen[i], &one = seen[i + 1];
+        ASSERT_EQ(std::pair(two.type, one.type), std::pair(2, 1)) << "at " << i;
         // Same source and sequence: nothing came between a pair, nor tore it.
         ASSERT_EQ(two.position.x, one.reportedPoint.x) << "at " << i;
         ASSERT_EQ(two.position.y, one.reportedPoint.y) << "at " << i;

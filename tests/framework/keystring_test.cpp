@@ -54,10 +54,8 @@ TEST(KeyString, SendKeyStringTypesAllOrNothing) {
     plat::SetForegroundWindow(window);
     std::mutex lock;
     std::vector<std::string> debugLines;
-    plat::SetDebugOutputHook([&](const std::string& line) {
-        std::lock_guard<std::mutex> guard(lock);
-        debugLines.push_back(line);
-    });
+    plat::SetDebugOutputHook(
+        [&](const std::string& line) { testsupport::Locked(lock, [&] { debugLines.push_back(line); }); });
 
     EXPECT_EQ(SendKeyString("%R{DOWN}{TABB}"), FALSE);
     EXPECT_TRUE(sandbox.KeyLog(window).empty()) << "a refused string typed something";

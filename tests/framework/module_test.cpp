@@ -29,8 +29,7 @@ struct DebugRecorder {
     std::vector<std::pair<std::string, std::vector<std::string>>> lines;
     DebugRecorder() {
         plat::SetDebugOutputHook([this](const std::string& line) {
-            std::lock_guard<std::mutex> guard(lock);
-            lines.push_back({line, Names()});
+            testsupport::Locked(lock, [&] { lines.push_back({line, Names()}); });
         });
     }
     ~DebugRecorder() { plat::SetDebugOutputHook(nullptr); }
@@ -97,9 +96,7 @@ TEST(PluginModule, EntryAndResourceScopeThatAlwaysRestores) {
     EXPECT_EQ(PluginDllMain(PluginResourceModule(), kProcessDetach, nullptr), TRUE);
     plat::SetResourceModule(saved);
     std::lock_guard<std::mutex> guard(recorder.lock);
-    ASSERT_EQ(recorder.lines.size(), 2u);
-    EXPECT_EQ(recorder.lines[0].first, "Mitutoyo.DLL Initializing!\n");
-    EXPECT_EQ(recorder.lines[1].first, "Mitutoyo DLL Terminating!\n");
+    EXPECT_EQ(recorder.lines.size(), 2u);  // their texts: the loading test's
 }
 
 }  // namespace

@@ -89,10 +89,7 @@ TEST(ProtocolThread, WorkerFailuresAreContainedAndSelfEndIsRefused) {
     testsupport::Sandbox sandbox;
     std::mutex lock;
     std::vector<std::string> lines;
-    plat::SetDebugOutputHook([&](const std::string& l) {
-        std::lock_guard<std::mutex> guard(lock);
-        lines.push_back(l);
-    });
+    plat::SetDebugOutputHook([&](const std::string& l) { testsupport::Locked(lock, [&] { lines.push_back(l); }); });
     for (bool breaks : {true, false}) {
         CountingProtocol p;
         p.throwInstead = breaks;

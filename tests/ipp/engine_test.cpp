@@ -10,6 +10,7 @@
 #include <regex>
 #include <sstream>
 #include <thread>
+#include <utility>
 
 namespace {
 
@@ -26,15 +27,12 @@ public:
     // Sends the lines and runs the normal queue until it is empty.
     Lines Run(const Lines& commands) {
         for (const std::string& c : commands) engine.Receive(c);
-        while (engine.ExecuteOne(0)) {
-        }
+        while (engine.ExecuteOne(0)) continue;
         return Take();
     }
     Lines Take() {
         std::lock_guard<std::mutex> lock(m_lock);
-        Lines out;
-        out.swap(m_out);
-        return out;
+        return std::exchange(m_out, {});
     }
 
     FakeMachine machine;

@@ -31,12 +31,10 @@ TEST(IppLine, GrammarTable) {
 TEST(IppLine, ValuesAndLimits) {
     ipp::LineParse p = ipp::ParseLine("00004 PtMeas(X(-3.),Y(.5),Z(+2.5E+002),IJK(0, 0 ,1))");
     ASSERT_TRUE(p.ok);
-    ASSERT_EQ(p.command.args.size(), 4u);
-    EXPECT_EQ(p.command.args[0].values, std::vector<double>{-3.0});
-    EXPECT_EQ(p.command.args[1].values, std::vector<double>{0.5});
-    EXPECT_EQ(p.command.args[2].values, std::vector<double>{250.0});
-    EXPECT_EQ(p.command.args[3].values, (std::vector<double>{0, 0, 1}));
-    EXPECT_TRUE(p.command.event == false);
+    std::vector<std::vector<double>> values;
+    for (const Arg& a : p.command.args) values.push_back(a.values);
+    EXPECT_EQ(values, (std::vector<std::vector<double>>{{-3.0}, {0.5}, {250.0}, {0, 0, 1}}));
+    EXPECT_FALSE(p.command.event);
     EXPECT_TRUE(ipp::ParseLine("E0001 AbortE()").command.event);
 
     std::string longest = "00001 FindTool(\"" + std::string(ipp::kMaxLineLength - 18, 'a') + "\")";

@@ -43,10 +43,8 @@ TEST(Launch, RunsTheMappedProgramDetachedInItsFolder) {
     EXPECT_TRUE(testsupport::SamePath(ran->folder, box.DriveC() + "/COSMOS/EXE")) << ran->folder;
     // Posix hands the parameters over as one argument; Windows as a command
     // line, which the program's runtime splits at blanks.
-    const std::vector<std::string> expected =
-        testsupport::RunsOnWin32() ? std::vector<std::string>{"C:\\COSMOS\\VELMOR\\PART", "VOL.MDF"}
-                                   : std::vector<std::string>{"C:\\COSMOS\\VELMOR\\PART VOL.MDF"};
-    EXPECT_EQ(ran->args, expected);
+    EXPECT_EQ(ran->args, (testsupport::RunsOnWin32() ? std::vector<std::string>{"C:\\COSMOS\\VELMOR\\PART", "VOL.MDF"}
+                                                     : std::vector<std::string>{"C:\\COSMOS\\VELMOR\\PART VOL.MDF"}));
     EXPECT_FALSE(plat::ShellExecute("MISSING.EXE", "", "C:\\COSMOS\\EXE\\", plat::kSwShow));
 }
 

@@ -64,11 +64,7 @@ TEST(CriticalSection, IsRecursiveAndExcludesOtherThreads) {
     std::atomic<int> otherGot{-1};
     auto tryFromOtherThread = [&] {
         plat::Thread other;
-        other.Start([&] {
-            bool got = lock.TryEnter();
-            if (got) lock.Leave();
-            otherGot = got ? 1 : 0;
-        });
+        other.Start([&] { otherGot = lock.TryEnter() ? (lock.Leave(), 1) : 0; });
         other.Join(plat::kInfinite);
         return otherGot.load();
     };

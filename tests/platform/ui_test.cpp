@@ -1,11 +1,11 @@
 // Host UI plumbing: message boxes without a UI, and modeless dialogs whose
 // user actions reach the sink only when the creating thread pumps. (Modal
-// template look-up is the configure dialogs' tests'.)
+// template look-up is the configure dialogs' tests'; a sink that destroys its
+// dialog from within a call and deletes itself, the COSMOS command dialog's
+// close in the command tests.)
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
-
-#include <atomic>
 
 namespace {
 
@@ -88,33 +88,6 @@ TEST(ModelessDialogs, ActionsReachTheSinkOnlyWhenTheCreatorPumps) {
     EXPECT_TRUE(shown[0].destroyed);
     EXPECT_EQ(shown[0].texts[-1], "New title");
     EXPECT_EQ(shown[0].texts[1000], "done");
-}
-
-// The sink may delete itself when told the window is gone, and may destroy
-// the dialog from within a command.
-TEST(ModelessDialogs, SinkThatDestroysAndDeletesItself) {
-    testsupport::Sandbox box;
-    Registered templates;
-    struct SelfDeleting : plat::DialogSink {
-        plat::DialogHandle handle = 0;
-        std::atomic<int>* destroyed;
-        void OnCommand(int) override { plat::DestroyDialog(handle); }
-        void OnCloseRequest() override {}
-        void OnDestroyed() override {
-            ++*destroyed;
-            delete this;
-        }
-    };
-    std::atomic<int> destroyed{0};
-    auto* sink = new SelfDeleting;
-    sink->destroyed = &destroyed;
-    sink->handle = plat::CreateModelessDialog(103, sink);
-    plat::DialogHandle handle = sink->handle;
-    plat::PostDialogCommand(handle, 2);
-    plat::PostDialogCommand(handle, 2);  // queued behind the one that destroys
-    plat::PumpMessages();
-    EXPECT_EQ(destroyed.load(), 1);
-    EXPECT_EQ(plat::GetDialogTitle(handle), "");
 }
 
 }  // namespace

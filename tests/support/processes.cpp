@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -33,12 +34,9 @@ void Mark(const std::string& dosPath) {
 
 // A helper may still hold its marker for a moment after the test saw it.
 void Unmark(const std::string& dosPath) {
-    if (!Eventually([&] { return !plat::PathExists(dosPath) || plat::RemoveFile(dosPath); })) {
+    if (!Eventually([&] { return !plat::PathExists(dosPath) || plat::RemoveFile(dosPath); }))
         ADD_FAILURE() << "cannot remove the marker " << dosPath;
-    }
 }
-
-uint32_t VirtualMs(int realMs) { return static_cast<uint32_t>(realMs * plat::TimeScale()); }
 
 // "<mode> <dos path>": open, report ".held" or ".refused", wait for ".release".
 int HoldLock(const std::string& arguments) {
@@ -53,7 +51,7 @@ int HoldLock(const std::string& arguments) {
         return 1;
     }
     Mark(path + ".held");
-    plat::WaitForPath(path + ".release", VirtualMs(kHelperLifeRealMs));
+    plat::WaitForPath(path + ".release", static_cast<uint32_t>(kHelperLifeRealMs * plat::TimeScale()));
     file.Close();
     return 0;
 }
@@ -62,9 +60,7 @@ int HoldLock(const std::string& arguments) {
 std::string SelfDosPath() {
     std::string path = SelfPath();
     if (path.empty() || path[0] != '/') return path;
-    for (char& c : path) {
-        if (c == '/') c = '\\';
-    }
+    std::replace(path.begin(), path.end(), '/', '\\');
     return "Z:" + path;
 }
 
@@ -117,18 +113,16 @@ std::optional<LaunchRecord> ReadLaunchRecord(const std::string& dosFolder) {
 
 ProgramRun RunProgram(const Command& command, const std::string& input, uint32_t realMs) {
     plat::ChildProcess child;
-    ProgramRun run;
     if (!child.Start(command.program, command.args, input)) {
         ADD_FAILURE() << "cannot start " << command.program;
-        return run;
+        return {};
     }
-    run.finished = child.Wait(realMs);
-    if (!run.finished) {
+    const bool finished = child.Wait(realMs);
+    if (!finished) {
         child.Kill();
         ADD_FAILURE() << command.program << " did not end within " << realMs << " ms";
     }
-    run = {run.finished, child.ExitCode(), child.Output(), child.Errors()};
-    return run;
+    return {finished, child.ExitCode(), child.Output(), child.Errors()};
 }
 
 bool SamePath(const std::string& nativeA, const std::string& nativeB) {

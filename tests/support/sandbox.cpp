@@ -8,11 +8,13 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <charconv>
 #include <chrono>
 #include <cstring>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <random>
 #include <sstream>
 #include <thread>
@@ -35,27 +37,10 @@ std::string FreshRoot() {
     }
 }
 
-std::string ScaleText(double scale) {
-    std::ostringstream text;
-    text.imbue(std::locale::classic());
-    text << scale;
-    return text.str();
-}
-
-std::map<std::string, std::string> SavedEnvironment() {
-    std::map<std::string, std::string> saved;
-    for (const char* name : kEnvironment) {
-        if (const char* value = std::getenv(name)) saved[name] = value;
-    }
-    return saved;
-}
-
 // Raw bytes; "" if missing.
 std::string ReadNative(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 }  // namespace
@@ -68,7 +53,8 @@ Sandbox::Sandbox(double timeScale)
       m_oldScale(plat::TimeScale()) {
     fs::create_directories(m_driveC);
     fs::create_directories(m_desktop);
-    m_oldEnvironment = SavedEnvironment();
+    for (const char* name : kEnvironment)
+        if (const char* value = std::getenv(name)) m_oldEnvironment[name] = value;
     m_oldDesktop = plat::DesktopFolder();
     m_oldUI = plat::CurrentHostUI();
     // Z: is the whole native file system, as under Wine, so native paths such
@@ -81,7 +67,8 @@ Sandbox::Sandbox(double timeScale)
     plat::SetHostUI(&m_ui);
     plat::SetEnvironmentValue("CMM_DRIVE_MAP", "C=" + m_driveC + ";Z=/");
     plat::SetEnvironmentValue("CMM_DESKTOP", m_desktop);
-    plat::SetEnvironmentValue("CMM_TIME_SCALE", ScaleText(timeScale));
+    char scale[32];  // the shortest text that reads back the same, in no locale
+    plat::SetEnvironmentValue("CMM_TIME_SCALE", {scale, std::to_chars(scale, scale + sizeof scale, timeScale).ptr});
 }
 
 Sandbox::~Sandbox() {

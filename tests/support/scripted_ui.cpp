@@ -4,6 +4,8 @@
 // them.
 #include "support/test_support.h"
 
+#include <utility>
+
 namespace testsupport {
 namespace {
 
@@ -24,49 +26,38 @@ std::vector<std::string> ScriptedUI::Texts() const {
 }
 
 int ScriptedUI::MessageBox(const std::string& text, unsigned style) {
-    ShownMessage shown{text, style};
-    std::function<int(const ShownMessage&)> handler;
-    {
-        std::lock_guard<std::mutex> guard(m_lock);
-        m_messages.push_back(shown);
-        if (m_messageHandler) {
-            // One message box per handler; it runs without the lock, so it may script more.
-            handler = std::move(m_messageHandler);
-            m_messageHandler = nullptr;
-        } else if (!m_answers.empty()) {
-            int answer = m_answers.front();
-            m_answers.pop_front();
-            return answer;
-        } else {
-            return m_defaultAnswer != 0 ? m_defaultAnswer : DefaultAnswerFor(style);
-        }
+    const ShownMessage shown{text, style};
+    std::unique_lock<std::mutex> guard(m_lock);
+    m_messages.push_back(shown);
+    if (auto handler = std::exchange(m_messageHandler, nullptr)) {
+        // One message box per handler; it runs without the lock, so it may script more.
+        guard.unlock();
+        return handler(shown);
     }
-    return handler(shown);
+    if (m_answers.empty()) return m_defaultAnswer != 0 ? m_defaultAnswer : DefaultAnswerFor(style);
+    const int answer = m_answers.front();
+    m_answers.pop_front();
+    return answer;
 }
 
 int ScriptedUI::RunModal(const plat::DialogTemplate& dialog, std::map<int, std::string>& values) {
-    ModalHandler handler;
-    {
-        std::lock_guard<std::mutex> guard(m_lock);
-        m_modalShown.push_back(dialog.id);
-        if (m_modals.empty()) return plat::kIdCancel;
-        handler = std::move(m_modals.front());
-        m_modals.pop_front();
-    }
+    std::unique_lock<std::mutex> guard(m_lock);
+    m_modalShown.push_back(dialog.id);
+    if (m_modals.empty()) return plat::kIdCancel;
+    const ModalHandler handler = std::move(m_modals.front());
+    m_modals.pop_front();
+    guard.unlock();
     return handler(dialog, values);
 }
 
 void ScriptedUI::ModelessShown(plat::DialogHandle handle, const plat::DialogTemplate& dialog, bool visible) {
     // The current texts, read before taking the lock: the platform may be asked.
     std::map<int, std::string> texts{{-1, plat::GetDialogTitle(handle)}};
-    for (const plat::ControlTemplate& control : dialog.controls) {
+    for (const plat::ControlTemplate& control : dialog.controls)
         if (control.id != -1) texts[control.id] = plat::GetDialogItemText(handle, control.id);
-    }
     std::lock_guard<std::mutex> guard(m_lock);
     Modeless& known = Find(handle);
-    known.templateId = dialog.id;
-    known.visible = visible;
-    known.texts = std::move(texts);
+    known = {handle, dialog.id, visible, std::move(texts), known.destroyed};
 }
 
 void ScriptedUI::ModelessText(plat::DialogHandle handle, int controlId, const std::string& text) {
@@ -77,15 +68,13 @@ void ScriptedUI::ModelessText(plat::DialogHandle handle, int controlId, const st
 
 void ScriptedUI::ModelessDestroyed(plat::DialogHandle handle) {
     std::lock_guard<std::mutex> guard(m_lock);
-    for (Modeless& known : m_modeless) {
+    for (Modeless& known : m_modeless)
         if (known.handle == handle) known.destroyed = true;
-    }
 }
 
 ScriptedUI::Modeless& ScriptedUI::Find(plat::DialogHandle handle) {
-    for (Modeless& known : m_modeless) {
+    for (Modeless& known : m_modeless)
         if (known.handle == handle) return known;
-    }
     return m_modeless.emplace_back(Modeless{handle, 0, false, {}, false});
 }
 
