@@ -23,7 +23,7 @@ using Clock = std::chrono::steady_clock;
 class Served {
 public:
     Served(const std::string& protocol, bool geopak)
-        : world({"--noise", "0", "--scene", "bore50"}, geopak ? e2e::kGeopakTimeScale : 5.0) {
+        : world({"--noise", "0", "--scene", "bore50"}, geopak ? e2e::kGeopakTimeScale : e2e::kCosmosTimeScale) {
         std::ofstream(world.sandbox().Root() + "/tools.txt") << "# name diameter\nProbe1 2\nStar 3\n";
         started = world.Installed() &&
                   server.Start(e2e::Bin("cmmhost"),
