@@ -31,6 +31,7 @@ if [ "${#fuzzers[@]}" = 0 ]; then echo "no fuzzers in $build/bin" >&2; exit 1; f
 trap 'kill $(jobs -p) 2>/dev/null' EXIT
 for f in "${fuzzers[@]}"; do
   while [ "$(jobs -rp | wc -l)" -ge "$jobs" ]; do wait -n || true; done
+  rm -f "$build/$(basename "$f").status"  # an earlier run's verdict must not stand in
   echo "== $(basename "$f") for ${seconds}s"
   fuzz_one "$f" &
 done
