@@ -48,9 +48,10 @@ bool PollUntil(const std::function<bool()>& ready, const std::optional<Clock::ti
 // more on a busy machine, and every wait for a file used to pay for it.
 // The watch of the last folder waited on stays too: a thread waits on one
 // folder again and again (three looks every 30 ms while a COSMOS command is
-// unanswered), and removing a watch costs a syscall and queues an event
-// that wakes the next wait for nothing. Events that arrive between waits
-// only wake the next wait early, and every wait looks again before it sleeps.
+// unanswered), and on a 2-core VM each look's renewal of the watch and the
+// second look it needs cost a fifth of the whole wait's CPU. Events that
+// arrive between waits only wake the next wait early, and every wait looks
+// before it sleeps and again when it wakes.
 class Notifier {
 public:
     Notifier() : m_fd(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {}
@@ -61,6 +62,12 @@ public:
     Notifier& operator=(const Notifier&) = delete;
     int Fd() const { return m_fd; }
 
+    // True while nativeFolder has been watched for eventMask without a
+    // break: every change since then has woken, or will wake, the fd.
+    bool Watching(const std::string& nativeFolder, uint32_t eventMask) const {
+        return m_watch >= 0 && m_mask == eventMask && m_folder == nativeFolder;
+    }
+
     // Watches nativeFolder (adding to a folder already watched only renews
     // the mask) and drops the watch of another folder. False when it cannot.
     bool Watch(const std::string& nativeFolder, uint32_t eventMask) {
@@ -68,23 +75,36 @@ public:
         if (watch < 0) return false;
         if (m_watch >= 0 && m_watch != watch) ::inotify_rm_watch(m_fd, m_watch);
         m_watch = watch;
+        m_mask = eventMask;
+        m_folder = nativeFolder;
         return true;
+    }
+
+    // Empties the queue. A watch the kernel dropped (its folder was removed
+    // or unmounted), or one whose events overflowed the queue, is forgotten,
+    // so the next wait sets it up again and looks once more.
+    void Drain() {
+        alignas(inotify_event) char buffer[4096];
+        for (ssize_t n; (n = ::read(m_fd, buffer, sizeof buffer)) > 0;) {
+            for (ssize_t at = 0; at < n;) {
+                const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+                const bool dropped = (event->mask & IN_IGNORED) != 0 && event->wd == m_watch;
+                if (dropped || (event->mask & IN_Q_OVERFLOW) != 0) m_watch = -1;
+                at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+            }
+        }
     }
 
 private:
     int m_fd;
     int m_watch = -1;
+    uint32_t m_mask = 0;
+    std::string m_folder;
 };
 
 Notifier& ThreadNotifier() {
     thread_local Notifier notifier;
     return notifier;
-}
-
-void DrainEvents(int fd) {
-    alignas(inotify_event) char buffer[4096];
-    while (::read(fd, buffer, sizeof buffer) > 0) {
-    }
 }
 
 }  // namespace
@@ -183,14 +203,18 @@ bool WaitForChange(const std::string& nativeFolder, uint32_t eventMask,
     if (ready()) return true;
     if (RealMsLeft(deadline) == 0) return false;
     Notifier& notifier = ThreadNotifier();
-    const int fd = notifier.Fd();
-    if (fd < 0 || !notifier.Watch(nativeFolder, eventMask)) return PollUntil(ready, deadline);
+    if (notifier.Fd() < 0) return PollUntil(ready, deadline);
     for (;;) {
-        if (ready()) return true;
+        // A watch set up now may have missed the change: look once more.
+        if (!notifier.Watching(nativeFolder, eventMask)) {
+            if (!notifier.Watch(nativeFolder, eventMask)) return PollUntil(ready, deadline);
+            if (ready()) return true;
+        }
         timespec sleep{};
         if (!NextSleep(deadline, sleep)) return false;
-        pollfd events{fd, POLLIN, 0};
-        if (::ppoll(&events, 1, &sleep, nullptr) > 0) DrainEvents(fd);
+        pollfd events{notifier.Fd(), POLLIN, 0};
+        if (::ppoll(&events, 1, &sleep, nullptr) > 0) notifier.Drain();
+        if (ready()) return true;
     }
 }
 
