@@ -17,6 +17,7 @@ Scratch::Scratch(const std::string& tag) {
     plat::SetEnvironmentValue("CMM_DRIVE_MAP", "C=" + (m_root / "c").string());
     plat::SetEnvironmentValue("CMM_DESKTOP", (m_root / "desktop").string());
     plat::SetEnvironmentValue("CMM_TIME_SCALE", "1");
+    plat::SetEnvironmentValue("CMM_SIM_OWNER", std::to_string(plat::CurrentProcessId()));
     plat::SetTimeScale(1.0);
 }
 

@@ -24,7 +24,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const char* const kEnvironment[] = {"CMM_DRIVE_MAP", "CMM_DESKTOP", "CMM_TIME_SCALE"};
+const char* const kEnvironment[] = {"CMM_DRIVE_MAP", "CMM_DESKTOP", "CMM_TIME_SCALE", "CMM_SIM_OWNER"};
 
 std::string FreshRoot() {
     static std::atomic<unsigned> counter{0};
@@ -67,6 +67,7 @@ Sandbox::Sandbox(double timeScale)
     plat::SetHostUI(&m_ui);
     plat::SetEnvironmentValue("CMM_DRIVE_MAP", "C=" + m_driveC + ";Z=/");
     plat::SetEnvironmentValue("CMM_DESKTOP", m_desktop);
+    plat::SetEnvironmentValue("CMM_SIM_OWNER", std::to_string(plat::CurrentProcessId()));
     char scale[32];  // the shortest text that reads back the same, in no locale
     plat::SetEnvironmentValue("CMM_TIME_SCALE", {scale, std::to_chars(scale, scale + sizeof scale, timeScale).ptr});
 }

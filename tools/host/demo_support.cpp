@@ -120,6 +120,7 @@ bool DemoTree::Create(double timeScale, std::string& error) {
     plat::SetEnvironmentValue("CMM_DRIVE_MAP", "C=" + driveC);
     plat::SetEnvironmentValue("CMM_DESKTOP", desktop);
     plat::SetEnvironmentValue("CMM_TIME_SCALE", scale);
+    plat::SetEnvironmentValue("CMM_SIM_OWNER", std::to_string(plat::CurrentProcessId()));
     plat::SetDriveMap({{'C', driveC}});
     plat::SetDesktopFolder(desktop);
     plat::SetTimeScale(timeScale);

@@ -25,6 +25,8 @@ const char* kUsage =
     "  fault [--clear] FLAG...      change the fault flags\n"
     "  status                       the simulation's state as one JSON object\n"
     "  shutdown                     end every cmmsim process of this tree\n"
+    "environment: CMM_DRIVE_MAP, CMM_DESKTOP, CMM_TIME_SCALE; CMM_SIM_OWNER=PID ends\n"
+    "  every simulated program once process PID has ended\n"
     "fault flags:\n";
 
 }  // namespace

@@ -2,6 +2,7 @@
 #include "runtime.h"
 
 #include "state.h"
+#include "platform/tools.h"
 
 #include <algorithm>
 #include <chrono>
@@ -17,7 +18,21 @@ uint32_t SliceMs() {
 
 void SleepRealMs(unsigned ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
-bool ShutdownRequested() { return plat::PathExists(kShutdownFlag); }
+namespace {
+
+// The process whose end ends this world (CMM_SIM_OWNER: a test, the demo),
+// so that a world whose owner was killed before its shutdown does not live on.
+bool OwnerEnded() {
+    static const unsigned long owner = [] {
+        const char* text = std::getenv("CMM_SIM_OWNER");
+        return text != nullptr ? std::strtoul(text, nullptr, 10) : 0UL;
+    }();
+    return owner != 0 && !plat::IsProcessRunning(owner);
+}
+
+}  // namespace
+
+bool ShutdownRequested() { return plat::PathExists(kShutdownFlag) || OwnerEnded(); }
 
 std::string PidRecord::PathOf(unsigned long pid) { return std::string(kPidFolder) + std::to_string(pid); }
 

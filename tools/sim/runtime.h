@@ -18,6 +18,7 @@ uint32_t SliceMs();
 // Sleeps for a real time, whatever the time scale (lock and claim retries).
 void SleepRealMs(unsigned ms);
 
+// Shutdown was asked for, or the process named by CMM_SIM_OWNER has ended.
 bool ShutdownRequested();
 
 // Records this process (pid and role) for its lifetime.
