@@ -4,8 +4,8 @@
 # program the simulator copies, and the C++ runtime DLLs beside the binaries.
 enable_language(RC)
 
-target_link_libraries(cmm_platform PUBLIC user32 gdi32 shell32 advapi32 psapi)
-target_link_libraries(ZORToolBox PUBLIC user32 gdi32 shell32 advapi32 psapi)
+target_link_libraries(cmm_platform PUBLIC user32 gdi32 shell32 advapi32 psapi winmm)
+target_link_libraries(ZORToolBox PUBLIC user32 gdi32 shell32 advapi32 psapi winmm)
 
 # The templates go into every module built from the plug-in's code: the
 # Mitutoyo.cmm module and the test programs, which show the same dialogs.

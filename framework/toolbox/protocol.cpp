@@ -208,6 +208,9 @@ BOOL CMMProtocolWithThread::StartThread() {
         UpdateGiveUp();
     }
     bool started = m_thread.Start([this, function] {
+        // The process keeps the finest timer while a worker runs: every wait
+        // of a protocol is a 10 ms slice or a whole number of them.
+        const plat::FineTimer fineTimer;
         m_workerId.store(std::this_thread::get_id());
         try {
             function(this);

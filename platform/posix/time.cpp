@@ -10,6 +10,10 @@ namespace plat {
 
 double common::FirstTickMs() { return 0.0; }
 
+// Linux timers already wake to the microsecond.
+FineTimer::FineTimer() : m_held(false) {}
+FineTimer::~FineTimer() = default;
+
 void Sleep(uint32_t ms) {
     std::optional<posix::Clock::time_point> deadline = posix::DeadlineAfter(ms);
     if (!deadline) {

@@ -5,6 +5,7 @@
 #include "../common/common_internal.h"
 
 #include <cmath>
+#include <timeapi.h>
 
 namespace plat {
 
@@ -18,16 +19,28 @@ DWORD RealMs(uint32_t virtualMs) {
     return real >= static_cast<double>(INFINITE - 1) ? INFINITE - 1 : static_cast<DWORD>(real);
 }
 
+// On the performance counter, not GetTickCount64: that one moves in whole
+// scheduler ticks (15.6 ms), so a 10 ms look found its deadline not yet
+// passed after 10 ms and waited another 10.
 Deadline::Deadline(uint32_t virtualMs)
-    : m_infinite(virtualMs == kInfinite), m_end(::GetTickCount64() + RealMs(virtualMs)) {}
+    : m_infinite(virtualMs == kInfinite),
+      m_end(std::chrono::steady_clock::now() + std::chrono::milliseconds(RealMs(virtualMs))) {}
 
 DWORD Deadline::Left() const {
     if (m_infinite) return INFINITE;
-    ULONGLONG now = ::GetTickCount64();
-    return now >= m_end ? 0 : static_cast<DWORD>(m_end - now);
+    const auto left = m_end - std::chrono::steady_clock::now();
+    if (left <= std::chrono::steady_clock::duration::zero()) return 0;
+    const auto ms = std::chrono::ceil<std::chrono::milliseconds>(left).count();
+    return ms >= static_cast<long long>(INFINITE) ? INFINITE - 1 : static_cast<DWORD>(ms);
 }
 
 }  // namespace win32
+
+FineTimer::FineTimer() : m_held(::timeBeginPeriod(1) == TIMERR_NOERROR) {}
+
+FineTimer::~FineTimer() {
+    if (m_held) ::timeEndPeriod(1);
+}
 
 void Sleep(uint32_t ms) {
     if (ms == kInfinite) {

@@ -17,6 +17,7 @@
 
 #include "platform/platform.h"
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 
@@ -34,7 +35,7 @@ public:
 
 private:
     bool m_infinite;
-    ULONGLONG m_end;
+    std::chrono::steady_clock::time_point m_end;
 };
 
 inline HWND ToHwnd(WindowHandle window) { return reinterpret_cast<HWND>(window); }

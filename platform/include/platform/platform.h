@@ -37,6 +37,21 @@ void Sleep(uint32_t ms);
 void SetTimeScale(double virtualMsPerRealMs);
 double TimeScale();
 
+// Asks the system for its finest timer (1 ms) while it lives, so that a
+// 10 ms wait lasts 10 ms and not a whole scheduler tick (15.6 ms by default
+// on Windows, which would stretch every 10 ms slice of the protocols by half).
+// Holders nest; posix timers need nothing.
+class FineTimer {
+public:
+    FineTimer();
+    ~FineTimer();
+    FineTimer(const FineTimer&) = delete;
+    FineTimer& operator=(const FineTimer&) = delete;
+
+private:
+    bool m_held;
+};
+
 // ---------------------------------------------------------------- sync
 class Event {
 public:
