@@ -262,10 +262,9 @@ bool MakeDirectory(const std::string& dosPath) {
 
 bool WaitForPath(const std::string& dosPath, uint32_t ms) {
     std::optional<posix::Clock::time_point> deadline = posix::DeadlineAfter(ms);
-    std::string native = NativePath(dosPath);
-    return posix::WaitForChange(posix::ParentFolder(native),
-                                IN_CREATE | IN_MOVED_TO | IN_CLOSE_WRITE | IN_ATTRIB,
-                                [&] { return posix::NativeExists(native); }, deadline);
+    const posix::ResolvedPath& where = posix::ResolveOften(dosPath);
+    return posix::WaitForChange(where.folder, IN_CREATE | IN_MOVED_TO | IN_CLOSE_WRITE | IN_ATTRIB,
+                                [&] { return posix::NativeExists(where.native); }, deadline);
 }
 
 }  // namespace plat

@@ -12,6 +12,8 @@
 #include "posix_internal.h"
 #include "../common/common_internal.h"
 
+#include <array>
+#include <atomic>
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
@@ -29,6 +31,9 @@ struct PathState {
     std::string mapError;  // the first malformed entry of the environment's map
     char currentDrive = 'C';
     std::map<char, std::vector<std::string>> currentDirs;  // per drive, components
+    // Counts the changes of the map, the current drive and the current
+    // folders: a path resolved at one count stands while it does not move.
+    std::atomic<uint64_t> generation{0};
 };
 
 char DriveKey(char letter) {
@@ -134,6 +139,7 @@ void SetDriveMap(const std::map<char, std::string>& driveToFolder) {
     for (const auto& [letter, folder] : driveToFolder) {
         if (IsDriveLetter(letter)) state.drives[DriveKey(letter)] = TrimTrailingSlashes(folder);
     }
+    ++state.generation;
 }
 
 std::string DriveMapError() {
@@ -154,6 +160,32 @@ std::string NativePath(const std::string& dosPath) {
     return NativeOf(state, Resolve(state, dosPath));
 }
 
+namespace posix {
+
+const ResolvedPath& ResolveOften(const std::string& dosPath) {
+    struct Entry {
+        std::string dos;
+        uint64_t generation = 0;
+        ResolvedPath path;
+    };
+    thread_local std::array<Entry, 4> entries;
+    thread_local size_t next = 0;
+    PathState& state = State();
+    const uint64_t now = state.generation.load();
+    for (const Entry& entry : entries) {
+        if (!entry.path.native.empty() && entry.generation == now && entry.dos == dosPath) return entry.path;
+    }
+    Entry& entry = entries[next++ % entries.size()];
+    std::lock_guard<std::mutex> guard(state.lock);
+    entry.dos = dosPath;
+    entry.generation = state.generation.load();
+    entry.path.native = NativeOf(state, Resolve(state, dosPath));
+    entry.path.folder = ParentFolder(entry.path.native);
+    return entry.path;
+}
+
+}  // namespace posix
+
 bool ChangeDrive(int drive) {
     if (drive < 1 || drive > 26) return false;
     char letter = static_cast<char>('A' + drive - 1);
@@ -161,6 +193,7 @@ bool ChangeDrive(int drive) {
     std::lock_guard<std::mutex> guard(state.lock);
     if (state.drives.count(letter) == 0) return false;
     state.currentDrive = letter;
+    ++state.generation;
     return true;
 }
 
@@ -172,6 +205,7 @@ bool ChangeDir(const std::string& dosPath) {
     std::string native = NativeOf(state, where);
     if (!posix::IsNativeFolder(native)) return false;
     state.currentDirs[where.drive] = where.components;
+    ++state.generation;
     return true;
 }
 

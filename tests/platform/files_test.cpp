@@ -188,4 +188,23 @@ TEST(WaitForPath, SeesAFileAndItsFolderAppearTimesOutOtherwise) {
     EXPECT_TRUE(plat::WaitForPath("C:\\LATER\\FILE.DAT", 0)) << "already there";
 }
 
+// A wait loop looks for the same names again and again; each look must still
+// go where the drive map and the current folder point now.
+TEST(WaitForPath, LooksWhereTheDriveMapAndCurrentFolderPointNow) {
+    testsupport::Sandbox box;
+    box.WriteFile("C:\\A\\ONLY.DAT", "x");
+    box.MakeDir("C:\\B");
+    ASSERT_TRUE(plat::ChangeDrive(3));
+    ASSERT_TRUE(plat::ChangeDir("C:\\A"));
+    EXPECT_TRUE(plat::WaitForPath("ONLY.DAT", 0));
+    ASSERT_TRUE(plat::ChangeDir("C:\\B"));
+    EXPECT_FALSE(plat::WaitForPath("ONLY.DAT", 0)) << "the current folder moved";
+    EXPECT_TRUE(plat::WaitForPath("C:\\A\\ONLY.DAT", 0));
+    {
+        testsupport::Sandbox other;
+        EXPECT_FALSE(plat::WaitForPath("C:\\A\\ONLY.DAT", 0)) << "C: maps elsewhere";
+    }
+    EXPECT_TRUE(plat::WaitForPath("C:\\A\\ONLY.DAT", 0)) << "and back";
+}
+
 }  // namespace
