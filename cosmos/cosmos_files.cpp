@@ -74,15 +74,20 @@ bool WriteEntries(plat::File& file, const ParameterMap& map) {
 int AwaitCosmosAnswer(ParameterMap& map, const std::string& answerPath, const std::string& messagePath,
                       plat::Event* const* events, DWORD eventCount, DWORD timeoutMs) {
     const uint32_t start = plat::TickCount();
+    // The message file's look, then the answer's, 10 ms each, as two
+    // WaitForFile calls one after the other make them; watched together, a
+    // pass in which neither comes wakes once for both.
+    const std::string files[] = {messagePath, answerPath};
     for (;;) {
         const int signalled = WaitForEvents(events, eventCount);
         if (signalled >= 0) return cosmos_result::kFirstEvent + signalled;
-        if (WaitForFile(messagePath, kWaitSliceMs)) {
+        const int found = plat::WaitForPathsInTurn(files, kWaitSliceMs);
+        if (found == 0) {
             plat::RemoveFile(messagePath);
             return cosmos_result::kMessageFile;
         }
         bool numbers = true;
-        if (WaitForFile(answerPath, kWaitSliceMs) && TakeAnswer(map, answerPath, numbers)) {
+        if (found == 1 && TakeAnswer(map, answerPath, numbers)) {
             const int result = AnswerResult(map);
             return result == cosmos_result::kOk && !numbers ? cosmos_result::kNotANumber : result;
         }

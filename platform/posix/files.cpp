@@ -256,15 +256,20 @@ bool RemoveFile(const std::string& dosPath, FileError* error) {
     return refused == FileError::kNone;
 }
 
-bool MakeDirectory(const std::string& dosPath) {
-    return posix::MakeNativeDirectories(NativePath(dosPath));
+common::NativeFile common::NativeFileOf(const std::string& dosPath) {
+    const posix::ResolvedPath& where = posix::ResolveOften(dosPath);
+    return NativeFile{where.native, where.folder};
 }
 
-bool WaitForPath(const std::string& dosPath, uint32_t ms) {
-    std::optional<posix::Clock::time_point> deadline = posix::DeadlineAfter(ms);
-    const posix::ResolvedPath& where = posix::ResolveOften(dosPath);
-    return posix::WaitForChange(where.folder, IN_CREATE | IN_MOVED_TO | IN_CLOSE_WRITE | IN_ATTRIB,
-                                [&] { return posix::NativeExists(where.native); }, deadline);
+bool common::NativeFileExists(const std::string& nativePath) { return posix::NativeExists(nativePath); }
+
+int common::WaitForFilesInTurns(const std::string& nativeFolder, Turns& turns) {
+    // What makes a file appear in its folder, or become whole there.
+    return posix::WaitInTurns(nativeFolder, IN_CREATE | IN_MOVED_TO | IN_CLOSE_WRITE | IN_ATTRIB, turns);
+}
+
+bool MakeDirectory(const std::string& dosPath) {
+    return posix::MakeNativeDirectories(NativePath(dosPath));
 }
 
 }  // namespace plat

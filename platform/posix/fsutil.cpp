@@ -2,6 +2,7 @@
 // notification wait (inotify) behind WaitForPath and TakeKeyStrokes.
 #include "platform/platform.h"
 #include "posix_internal.h"
+#include "../common/common_internal.h"
 
 #include <algorithm>
 #include <atomic>
@@ -11,7 +12,6 @@
 #include <poll.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
-#include <thread>
 #include <unistd.h>
 
 namespace plat::posix {
@@ -23,25 +23,20 @@ namespace {
 // last slice is found by the next look.
 constexpr auto kRecheck = std::chrono::milliseconds(20);
 
-// The next sleep of a wait: up to the deadline to the nanosecond (poll's
-// whole milliseconds, rounded up, made every 10 ms look of a COSMOS exchange
-// end late), at most kRecheck; false once the deadline has passed.
-bool NextSleep(const std::optional<Clock::time_point>& deadline, timespec& sleep) {
-    Clock::duration left = kRecheck;
-    if (deadline) left = std::min<Clock::duration>(left, *deadline - Clock::now());
+// Without a watch (no inotify instance, a folder that cannot be watched)
+// conditions are looked at this often.
+constexpr auto kUnwatchedLook = std::chrono::milliseconds(1);
+
+// The next sleep of a wait: up to `until` to the nanosecond (poll's whole
+// milliseconds, rounded up, made every 10 ms look of a COSMOS exchange end
+// late), at most `most`; false once `until` has passed.
+bool NextSleep(Clock::time_point until, Clock::duration most, timespec& sleep) {
+    const Clock::duration left = until == Clock::time_point::max() ? most : std::min(most, until - Clock::now());
     if (left <= Clock::duration::zero()) return false;
     const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
     sleep.tv_sec = static_cast<time_t>(ns / 1000000000);
     sleep.tv_nsec = static_cast<long>(ns % 1000000000);
     return true;
-}
-
-bool PollUntil(const std::function<bool()>& ready, const std::optional<Clock::time_point>& deadline) {
-    for (;;) {
-        if (ready()) return true;
-        if (deadline && Clock::now() >= *deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
 }
 
 // One notification instance per thread, kept for the thread's life: closing
@@ -196,33 +191,45 @@ std::vector<std::string> SplitLines(const std::string& text) {
     return lines;
 }
 
+int WaitInTurns(const std::string& nativeFolder, uint32_t eventMask, common::Turns& turns) {
+    // A look costs far less than setting up a watch, and callers often look
+    // with no time to wait at all.
+    if (turns.LookFromHere()) return turns.Current();
+    Notifier& notifier = ThreadNotifier();
+    bool watching = notifier.Fd() >= 0;
+    for (;;) {
+        const int found = turns.Advance(Clock::now());
+        if (found != common::Turns::kNotYet) return found;
+        // A watch set up now may have missed the change: look once more.
+        if (watching && !notifier.Watching(nativeFolder, eventMask)) {
+            watching = notifier.Watch(nativeFolder, eventMask);
+            if (turns.LookFromHere()) return turns.Current();
+        }
+        const Clock::time_point next = turns.NextLook();
+        timespec sleep{};
+        if (!NextSleep(next, watching ? kRecheck : kUnwatchedLook, sleep)) continue;
+        int woken = 0;
+        if (watching) {
+            pollfd events{notifier.Fd(), POLLIN, 0};
+            woken = ::ppoll(&events, 1, &sleep, nullptr);
+            if (woken > 0) notifier.Drain();
+        } else {
+            ::nanosleep(&sleep, nullptr);
+        }
+        // A wait that ends with no event when a look is due trusts its watch,
+        // which stood since the last look: one more path walk each time was a
+        // sixth of what an unanswered COSMOS command's looks cost on top of
+        // the bare wake-ups.
+        if (watching && woken == 0 && Clock::now() >= next) continue;
+        if (turns.LookFromHere()) return turns.Current();
+    }
+}
+
 bool WaitForChange(const std::string& nativeFolder, uint32_t eventMask,
                    const std::function<bool()>& ready,
                    const std::optional<Clock::time_point>& deadline) {
-    // Setting up a watch costs far more than a look, and callers often look
-    // with no time to wait at all.
-    if (ready()) return true;
-    if (RealMsLeft(deadline) == 0) return false;
-    Notifier& notifier = ThreadNotifier();
-    if (notifier.Fd() < 0) return PollUntil(ready, deadline);
-    for (;;) {
-        // A watch set up now may have missed the change: look once more.
-        if (!notifier.Watching(nativeFolder, eventMask)) {
-            if (!notifier.Watch(nativeFolder, eventMask)) return PollUntil(ready, deadline);
-            if (ready()) return true;
-        }
-        timespec sleep{};
-        if (!NextSleep(deadline, sleep)) return false;
-        pollfd events{notifier.Fd(), POLLIN, 0};
-        const int woken = ::ppoll(&events, 1, &sleep, nullptr);
-        if (woken > 0) notifier.Drain();
-        // A wait that ends with no event trusts its watch, which stood since
-        // the last look: an unanswered COSMOS command ends two waits every
-        // 30 ms, and one more path walk each time was a sixth of what its
-        // looks cost on top of the bare wake-ups.
-        if (woken == 0 && deadline && Clock::now() >= *deadline) return false;
-        if (ready()) return true;
-    }
+    common::Turns turn(1, [&](size_t) { return ready(); }, deadline.value_or(Clock::time_point::max()), {});
+    return WaitInTurns(nativeFolder, eventMask, turn) == 0;
 }
 
 }  // namespace plat::posix

@@ -14,6 +14,9 @@
 namespace plat {
 struct DialogTemplate;
 }
+namespace plat::common {
+class Turns;
+}
 
 namespace plat::posix {
 
@@ -22,10 +25,6 @@ using Clock = std::chrono::steady_clock;
 // Real deadline for a wait of ms virtual milliseconds starting now;
 // nullopt for kInfinite.
 std::optional<Clock::time_point> DeadlineAfter(uint32_t ms);
-
-// Milliseconds of real time left until the deadline, rounded up, for poll(2);
-// -1 without a deadline, 0 once it has passed.
-int RealMsLeft(const std::optional<Clock::time_point>& deadline);
 
 // A DOS path's native path and folder, kept per thread for the last few
 // paths while the drive map and the current folders stand: a wait looks for
@@ -37,6 +36,13 @@ struct ResolvedPath {
     std::string folder;
 };
 const ResolvedPath& ResolveOften(const std::string& dosPath);
+
+// Looks at the turns' conditions, waking on changes in nativeFolder
+// (inotify), until one holds within its turn: its index, -1 once the last
+// turn has ended. Between a look and the next change the conditions are
+// trusted to stand; the watch is armed before they are trusted. When the
+// folder cannot be watched they are looked at every real millisecond.
+int WaitInTurns(const std::string& nativeFolder, uint32_t eventMask, common::Turns& turns);
 
 // Blocks until ready() is true or the deadline passes, waking on changes in
 // nativeFolder (inotify). The condition is checked after the watch is armed,

@@ -26,18 +26,7 @@ namespace posix {
 
 std::optional<Clock::time_point> DeadlineAfter(uint32_t ms) {
     if (ms == kInfinite) return std::nullopt;
-    double realMs = static_cast<double>(ms) / TimeScale();
-    auto real = std::chrono::duration_cast<Clock::duration>(
-        std::chrono::duration<double, std::milli>(realMs));
-    return Clock::now() + real;
-}
-
-int RealMsLeft(const std::optional<Clock::time_point>& deadline) {
-    if (!deadline) return -1;
-    auto left = *deadline - Clock::now();
-    if (left <= Clock::duration::zero()) return 0;
-    auto ms = std::chrono::ceil<std::chrono::milliseconds>(left).count();
-    return ms > 1000000 ? 1000000 : static_cast<int>(ms);
+    return Clock::now() + common::RealDuration(ms);
 }
 
 }  // namespace posix

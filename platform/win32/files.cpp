@@ -11,6 +11,11 @@ void Report(FileError* error, FileError value) {
     if (error != nullptr) *error = value;
 }
 
+constexpr DWORD kChangeFilter =
+    FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR_NAME | FILE_NOTIFY_CHANGE_LAST_WRITE;
+// How often a wait looks while the folder it waits on is missing.
+constexpr DWORD kUnwatchedLookMs = 20;
+
 DWORD ShareOf(unsigned mode) {
     if (mode & kShareDenyNone) return FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
     if (mode & kShareDenyWrite) return FILE_SHARE_READ;
@@ -167,32 +172,48 @@ bool MakeNativeDirectory(const std::string& native) {
 
 bool MakeDirectory(const std::string& dosPath) { return win32::MakeNativeDirectory(NativePath(dosPath)); }
 
-bool WaitForPath(const std::string& dosPath, uint32_t ms) {
+common::NativeFile common::NativeFileOf(const std::string& dosPath) {
     std::string native = NativePath(dosPath);
-    auto exists = [&] { return ::GetFileAttributesA(native.c_str()) != INVALID_FILE_ATTRIBUTES; };
-    win32::Deadline deadline(ms);
+    std::string folder = win32::ParentFolder(native);
+    return NativeFile{std::move(native), std::move(folder)};
+}
+
+bool common::NativeFileExists(const std::string& nativePath) {
+    return ::GetFileAttributesA(nativePath.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+int common::WaitForFilesInTurns(const std::string& nativeFolder, Turns& turns) {
+    // A look costs far less than opening a change notification, and callers
+    // often look with no time to wait at all.
+    if (turns.LookFromHere()) return turns.Current();
     HANDLE change = INVALID_HANDLE_VALUE;
-    bool found = false;
-    for (;;) {
-        // Watching starts before each look, so a file created in between still wakes us.
+    int found = Turns::kNotYet;
+    while ((found = turns.Advance(Turns::Clock::now())) == Turns::kNotYet) {
         if (change == INVALID_HANDLE_VALUE) {
-            change = ::FindFirstChangeNotificationA(win32::ParentFolder(native).c_str(), FALSE,
-                                                    FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR_NAME |
-                                                        FILE_NOTIFY_CHANGE_LAST_WRITE);
+            change = ::FindFirstChangeNotificationA(nativeFolder.c_str(), FALSE, kChangeFilter);
+            // Watching starts before this look, so a file created in between still wakes us.
+            if (turns.LookFromHere()) {
+                found = turns.Current();
+                break;
+            }
         }
-        if ((found = exists()) || deadline.Passed()) break;
+        const DWORD ms = win32::MsUntil(turns.NextLook());
         if (change == INVALID_HANDLE_VALUE) {
             // The folder itself is missing: nothing to watch until it appears.
-            DWORD left = deadline.Left();
-            ::Sleep(left < 20 ? left : 20);
+            ::Sleep(ms < kUnwatchedLookMs ? ms : kUnwatchedLookMs);
             continue;
         }
-        DWORD result = ::WaitForSingleObject(change, deadline.Left());
+        const DWORD result = ::WaitForSingleObject(change, ms);
+        if (result == WAIT_TIMEOUT) continue;  // nothing changed since the last look
         if (result == WAIT_OBJECT_0) {
             ::FindNextChangeNotification(change);
-        } else if (result != WAIT_TIMEOUT) {
+        } else {
             ::FindCloseChangeNotification(change);
             change = INVALID_HANDLE_VALUE;
+        }
+        if (turns.LookFromHere()) {
+            found = turns.Current();
+            break;
         }
     }
     if (change != INVALID_HANDLE_VALUE) ::FindCloseChangeNotification(change);

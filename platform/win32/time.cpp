@@ -26,13 +26,15 @@ Deadline::Deadline(uint32_t virtualMs)
     : m_infinite(virtualMs == kInfinite),
       m_end(std::chrono::steady_clock::now() + std::chrono::milliseconds(RealMs(virtualMs))) {}
 
-DWORD Deadline::Left() const {
-    if (m_infinite) return INFINITE;
-    const auto left = m_end - std::chrono::steady_clock::now();
+DWORD MsUntil(std::chrono::steady_clock::time_point until) {
+    if (until == std::chrono::steady_clock::time_point::max()) return INFINITE;
+    const auto left = until - std::chrono::steady_clock::now();
     if (left <= std::chrono::steady_clock::duration::zero()) return 0;
     const auto ms = std::chrono::ceil<std::chrono::milliseconds>(left).count();
     return ms >= static_cast<long long>(INFINITE) ? INFINITE - 1 : static_cast<DWORD>(ms);
 }
+
+DWORD Deadline::Left() const { return m_infinite ? INFINITE : MsUntil(m_end); }
 
 }  // namespace win32
 

@@ -26,6 +26,10 @@ namespace plat::win32 {
 // Virtual milliseconds turned into real ones for a Win32 wait (INFINITE stays).
 DWORD RealMs(uint32_t virtualMs);
 
+// Real milliseconds from now until `until`, rounded up so that a wait ends
+// at it or after; INFINITE for time_point::max().
+DWORD MsUntil(std::chrono::steady_clock::time_point until);
+
 // A real-time deadline for loops that wait in several steps.
 class Deadline {
 public:

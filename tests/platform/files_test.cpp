@@ -1,11 +1,13 @@
 // Files: text-mode line ends on disk and on reading, bounded lines, creation
 // truncation and removal, share modes within one process and across processes,
-// removal of a file in use, and waiting for a file to appear.
+// removal of a file in use, and waiting for a file to appear, alone or for
+// several in turn.
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
 #include <string>
 #include <thread>
 
@@ -205,6 +207,55 @@ TEST(WaitForPath, LooksWhereTheDriveMapAndCurrentFolderPointNow) {
         EXPECT_FALSE(plat::WaitForPath("C:\\A\\ONLY.DAT", 0)) << "C: maps elsewhere";
     }
     EXPECT_TRUE(plat::WaitForPath("C:\\A\\ONLY.DAT", 0)) << "and back";
+}
+
+// Virtual milliseconds that body took.
+uint32_t TicksOf(const std::function<void()>& body) {
+    const uint32_t start = plat::TickCount();
+    body();
+    return plat::TickCount() - start;
+}
+
+// Each path counts in its own turn only, as waits one after another would
+// have it: one already there is taken when its turn begins, not before.
+TEST(WaitForPathsInTurn, TakesEachPathInItsOwnTurnOnly) {
+    testsupport::Sandbox box;
+    const std::string files[] = {"C:\\V\\REMOTE.MSG", "C:\\V\\GEO_ZOR.DAT"};
+    const uint32_t slice = 1000;
+    int found = 0;
+    EXPECT_GE(TicksOf([&] { found = plat::WaitForPathsInTurn(files, slice); }), 2 * slice - 1);
+    EXPECT_EQ(found, -1) << "neither there";
+
+    box.WriteFile(files[1], "Error=0\n");
+    EXPECT_GE(TicksOf([&] { found = plat::WaitForPathsInTurn(files, slice); }), slice - 1);
+    EXPECT_EQ(found, 1) << "the second is there from the start";
+    box.WriteFile(files[0], "");
+    EXPECT_EQ(plat::WaitForPathsInTurn(files, slice), 0) << "the first comes first";
+
+    const std::string apart[] = {"C:\\V\\NONE.DAT", "C:\\W\\GEO_ZOR.DAT"};
+    box.WriteFile(apart[1], "");
+    EXPECT_GE(TicksOf([&] { found = plat::WaitForPathsInTurn(apart, slice); }), slice - 1);
+    EXPECT_EQ(found, 1) << "folders apart wait one after the other";
+}
+
+TEST(WaitForPathsInTurn, WakesForAPathThatComesInItsTurnAndKeepsOneThatComesEarly) {
+    testsupport::Sandbox box;
+    const std::string files[] = {"C:\\V\\REMOTE.MSG", "C:\\V\\GEO_ZOR.DAT"};
+    box.MakeDir("C:\\V");
+    plat::Thread writer, maker;
+    ASSERT_TRUE(writer.Start([&] { box.WriteFile(files[1], "Error=0\n"); }));
+    int found = 0;
+    EXPECT_GE(TicksOf([&] { found = plat::WaitForPathsInTurn(files, 25000); }), 25000 - 1);
+    EXPECT_EQ(found, 1) << "written while the first path had its turn";
+    ASSERT_TRUE(writer.Join(500000));
+
+    plat::RemoveFile(files[1]);
+    ASSERT_TRUE(maker.Start([&] {
+        plat::Sleep(300);
+        box.WriteFile(files[0], "");
+    }));
+    EXPECT_EQ(plat::WaitForPathsInTurn(files, 500000), 0) << "a turn of 500 s ends when its path comes";
+    EXPECT_TRUE(maker.Join(500000));
 }
 
 }  // namespace

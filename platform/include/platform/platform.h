@@ -20,6 +20,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -173,6 +174,13 @@ bool MakeDirectory(const std::string& dosPath);  // with parents
 // Blocks until the file exists or ms elapse, using change notification
 // (inotify / FindFirstChangeNotification), never coarse polling.
 bool WaitForPath(const std::string& dosPath, uint32_t ms);
+// Looks for each path in a turn of its own, sliceMs long, as WaitForPath
+// calls one after another would: a path counts only within its turn, and one
+// already there when its turn begins is found then. The index of the first
+// path found, -1 once the last turn has ended. Where the paths share a folder
+// that can be watched, turns in which nothing changes there pass without a
+// wake-up.
+int WaitForPathsInTurn(std::span<const std::string> dosPaths, uint32_t sliceMs);
 
 // ---------------------------------------------------------------- windows
 // Top-level windows. The posix half keeps them on a virtual desktop folder
