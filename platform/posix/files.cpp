@@ -256,11 +256,6 @@ bool RemoveFile(const std::string& dosPath, FileError* error) {
     return refused == FileError::kNone;
 }
 
-common::NativeFile common::NativeFileOf(const std::string& dosPath) {
-    const posix::ResolvedPath& where = posix::ResolveOften(dosPath);
-    return NativeFile{where.native, where.folder};
-}
-
 bool common::NativeFileExists(const std::string& nativePath) { return posix::NativeExists(nativePath); }
 
 int common::WaitForFilesInTurns(const std::string& nativeFolder, Turns& turns) {

@@ -26,17 +26,6 @@ using Clock = std::chrono::steady_clock;
 // nullopt for kInfinite.
 std::optional<Clock::time_point> DeadlineAfter(uint32_t ms);
 
-// A DOS path's native path and folder, kept per thread for the last few
-// paths while the drive map and the current folders stand: a wait looks for
-// the same two files every 30 ms, and resolving them anew each time was a
-// quarter of what its looks cost on top of the bare wake-ups. The reference
-// lives until this thread resolves four other paths.
-struct ResolvedPath {
-    std::string native;
-    std::string folder;
-};
-const ResolvedPath& ResolveOften(const std::string& dosPath);
-
 // Looks at the turns' conditions, waking on changes in nativeFolder
 // (inotify), until one holds within its turn: its index, -1 once the last
 // turn has ended. Between a look and the next change the conditions are
